@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/ProgramFolder.h"
+
+#include <QString>
+
+#include <atomic>
+
+namespace tunelix::client {
+
+// The client's process-wide objects, made once in main and handed to whoever needs
+// them (tests make their own). Names follow the objects they stand for.
+struct ClientContext
+{
+    explicit ClientContext(ProgramFolder folder) : programFolder(std::move(folder)) {}
+
+    ProgramFolder programFolder;
+
+    // Program folder + "Ring/", with trailing separator; set by the main window's set-up.
+    QString RingFolder;
+    // Read by the GUI thread and the transfer engine; one flag each, no lock needed.
+    std::atomic<bool> PlayingNow{false};
+    std::atomic<bool> AutoDownloadOn{false};
+};
+
+} // namespace tunelix::client

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace tunelix::skin {
+
+// The standard error box of both programs: the message of an error that left an
+// event handler; the window stays as it was.
+void showErrorBox(QWidget *owner, const QString &message);
+
+// Runs a window event handler; an exception that leaves it goes to the error box.
+template<typename F>
+void runHandler(QWidget *owner, F &&handler);
+
+} // namespace tunelix::skin
+
+#include <exception>
+
+namespace tunelix::skin {
+template<typename F>
+void runHandler(QWidget *owner, F &&handler)
+{
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        showErrorBox(owner, QString::fromUtf8(e.what()));
+    }
+}
+} // namespace tunelix::skin
