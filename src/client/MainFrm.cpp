@@ -32,7 +32,7 @@ TmainFrm::TmainFrm(ClientContext &context, catalogue::TTxDataModule &data, QWidg
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     layout->addWidget(m_grid);
 
-    startProgram = [](const QString &program) { QProcess::startDetached(program, {}); };
+    startProgram = startDetachedProgram;
     quitApplication = [] { QCoreApplication::quit(); };
 }
 

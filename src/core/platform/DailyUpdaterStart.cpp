@@ -36,3 +36,12 @@ void DailyUpdaterStart::run(const QDate &today) const
 }
 
 } // namespace tunelix
+
+#include <QProcess>
+
+namespace tunelix {
+void startDetachedProgram(const QString &program)
+{
+    QProcess::startDetached(program, {}, QFileInfo(program).absolutePath());
+}
+} // namespace tunelix

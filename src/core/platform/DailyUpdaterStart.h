@@ -28,3 +28,8 @@ struct DailyUpdaterStart
 QString settingsDateText(const QDate &date);
 
 } // namespace tunelix
+
+namespace tunelix {
+// Starts a program from its full path without waiting and without looking at the result.
+void startDetachedProgram(const QString &program);
+} // namespace tunelix

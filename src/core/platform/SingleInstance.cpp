@@ -36,18 +36,17 @@ bool SingleInstance::askRunningInstance()
 {
     QLocalSocket socket;
     socket.connectToServer(m_name);
+    // A name left by a killed instance refuses connections; one that accepts belongs to
+    // a live instance, even one too busy to answer at once.
     if (!socket.waitForConnected(kAnswerTimeoutMs))
         return false;
     socket.write(kRestore);
-    if (!socket.waitForBytesWritten(kAnswerTimeoutMs))
-        return false;
-    // The first instance answers once its window was restored; a process that holds
-    // the name but never answers is treated as gone.
-    while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(kAnswerTimeoutMs))
-            return false;
+    if (socket.waitForBytesWritten(kAnswerTimeoutMs)) {
+        // Give the first instance a moment to restore its window before this one ends.
+        while (!socket.canReadLine() && socket.waitForReadyRead(kAnswerTimeoutMs)) {
+        }
     }
-    return socket.readLine() == kDone;
+    return true;
 }
 
 bool SingleInstance::alreadyRunning()

@@ -10,7 +10,7 @@ namespace tunelix {
 // Lets one client run per user and desktop. The first instance listens on a local
 // socket whose name is made from the client's GUID and the user; a later instance
 // connects, asks the first to restore and raise its window, and ends.
-// A socket name left behind by a killed client is detected (nobody answers) and
+// A socket name left behind by a killed client is detected (it refuses connections) and
 // taken over. Like the original, the test is not atomic across two simultaneous starts.
 // Lives on the GUI thread.
 class SingleInstance : public QObject
