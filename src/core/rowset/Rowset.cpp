@@ -1,0 +1,58 @@
+#include "rowset/Rowset.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QUuid>
+
+namespace tunelix::rowset {
+
+int Rowset::indexOf(const QString &name) const
+{
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int Rowset::requireColumn(const QString &name) const
+{
+    const int index = indexOf(name);
+    if (index < 0)
+        throw RowsetError(QStringLiteral("The recordset has no column '%1'.").arg(name));
+    return index;
+}
+
+QString Rowset::text(int row, int column) const
+{
+    return valueText(rows[row][column], columns[column].type);
+}
+
+QString valueText(const QVariant &value, ColumnType type)
+{
+    if (!value.isValid())
+        return {};
+    switch (type) {
+    case ColumnType::Int:
+        return QString::number(value.toLongLong());
+    case ColumnType::Double:
+        return QLocale::c().toString(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+    case ColumnType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case ColumnType::Bytes:
+        return QString::fromLatin1(value.toByteArray().toHex());
+    case ColumnType::DateTime: {
+        const QDateTime dt = value.toDateTime();
+        return dt.toString(dt.time().msec() != 0 ? QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")
+                                                 : QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    }
+    case ColumnType::Uuid:
+        return value.toUuid().toString(QUuid::WithBraces).toUpper();
+    case ColumnType::Decimal:
+    case ColumnType::String:
+        break;
+    }
+    return value.toString();
+}
+
+} // namespace tunelix::rowset
