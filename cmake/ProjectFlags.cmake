@@ -11,6 +11,15 @@ target_compile_definitions(tunelix_flags INTERFACE
   QT_NO_FOREACH
   QT_DISABLE_DEPRECATED_BEFORE=0x060400)
 
+if(TUNELIX_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "TUNELIX_FUZZ needs clang (CXX=clang++)")
+  endif()
+  # Coverage for libFuzzer in every library; the fuzz targets add -fsanitize=fuzzer at link.
+  target_compile_options(tunelix_flags INTERFACE -fsanitize=fuzzer-no-link)
+  set(TUNELIX_SANITIZE ON)
+endif()
+
 if(TUNELIX_SANITIZE)
   target_compile_options(tunelix_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(tunelix_flags INTERFACE -fsanitize=address,undefined)
