@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/ProgramFolder.h"
+#include "playback/ZPlay.h"
 
 #include <QString>
 
 #include <atomic>
+#include <memory>
 
 namespace tunelix::client {
 
@@ -21,6 +23,8 @@ struct ClientContext
     // Read by the GUI thread and the transfer engine; one flag each, no lock needed.
     std::atomic<bool> PlayingNow{false};
     std::atomic<bool> AutoDownloadOn{false};
+    // The one player; made by the main window's set-up (PlayControl::createPlayer).
+    std::unique_ptr<playback::ZPlay> ThePlayer;
 };
 
 } // namespace tunelix::client
