@@ -1,11 +1,252 @@
 #include "kelvox/UpdateFrm.h"
 
+#include "skin/ErrorBox.h"
+#include "update/FilePass.h"
+#include "update/UpdateStep.h"
+#include "update/UpdateThread.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <climits>
+
 namespace tunelix::kelvox {
 
-TUpdateFrm::TUpdateFrm(QWidget *parent)
-    : QWidget(parent)
+namespace {
+
+constexpr int kClientWidth = 215;
+constexpr int kClientHeight = 93;
+// The frame's centre area: 1 pixel of border left and right, 31 above, 4 below.
+constexpr QRect kCentreArea(1, 31, 213, 58);
+
+// The updater's own tray icon: a small blue badge with a white arrow pointing down.
+QIcon trayIcon()
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(0x1e, 0x6f, 0xd9));
+    p.setPen(Qt::NoPen);
+    p.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
+    p.setBrush(Qt::white);
+    const QPointF arrow[] = {{9, 14}, {23, 14}, {16, 25}};
+    p.drawPolygon(arrow, 3);
+    p.drawRect(QRectF(13, 6, 6, 9));
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+TUpdateFrm::TUpdateFrm(ProgramFolder folder, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_folder(std::move(folder)),
+      m_errorBox([](QWidget *owner, const QString &message) { skin::showErrorBox(owner, message); })
 {
     setWindowTitle(QStringLiteral("Kelvox"));
+    setFixedSize(kClientWidth, kClientHeight);
+
+    auto *centre = new QWidget(this);
+    centre->setGeometry(kCentreArea);
+
+    Lbl_Note = new QLabel(QStringLiteral("Lbl_Note"), centre);
+    Lbl_Note->move(4, 6);
+    Lbl_Note->resize(205, 13);
+    Up_ProgressBar = new QProgressBar(centre);
+    Up_ProgressBar->setGeometry(4, 20, 205, 17);
+    Up_ProgressBar->setTextVisible(false);
+    Up_ProgressBar->setRange(0, 100);
+    Up_ProgressBar->setValue(0);
+    Lbl_Speed = new QLabel(QStringLiteral("Lbl_Speed"), centre);
+    Lbl_Speed->move(4, 40);
+    Lbl_Speed->resize(205, 13);
+
+    Timer_Lag = new QTimer(this);
+    Timer_Lag->setInterval(500);
+    connect(Timer_Lag, &QTimer::timeout, this, &TUpdateFrm::Timer_LagTimer);
+
+    CoolTrayIcon1 = new QSystemTrayIcon(trayIcon(), this);
+    setWindowIcon(CoolTrayIcon1->icon());
+
+    FormCreate();
+}
+
+TUpdateFrm::~TUpdateFrm()
+{
+    stopUpdateThread();
+}
+
+void TUpdateFrm::FormCreate()
+{
+    // One level only; when it cannot be made, the fetch of a daily file fails later.
+    QDir().mkdir(m_folder.dailyFolder());
+    CoolTrayIcon1->show();
+}
+
+void TUpdateFrm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    placeAtBottomRight();
+    if (!m_activated) {
+        m_activated = true;
+        // Once, when the window first comes up (offscreen platforms never activate it).
+        QTimer::singleShot(0, this, &TUpdateFrm::FormActivate);
+    }
+}
+
+void TUpdateFrm::placeAtBottomRight()
+{
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect work = screen->availableGeometry();
+    move(work.x() + work.width() - width(), work.y() + work.height() - height());
+}
+
+void TUpdateFrm::FormActivate()
+{
+    if (m_closed)
+        return;
+    // The task-bar button is already gone: the window is a tool window.
+    Lbl_Note->setText(QStringLiteral("Ver"));
+
+    m_fetcher = std::make_unique<update::HttpFetcher>(m_fetchSettings);
+    m_fetcher->onFetchStarted = [this](const update::FetchProgress &p) {
+        QMetaObject::invokeMethod(this, [this, p] { fetchStarted(p); }, Qt::QueuedConnection);
+    };
+    m_fetcher->onDocData = [this](const update::FetchProgress &p) { postDocData(p); };
+    m_thread = std::make_unique<update::UpdateThread>();
+
+    const QString url = FManifestUrl;
+    const QString target = m_folder.manifestFile();
+    m_thread->post([this, url, target] {
+        const bool ok = m_fetcher->DownloadToFile(url, target);
+        QMetaObject::invokeMethod(
+            this,
+            [this, ok] {
+                if (ok)
+                    Timer_Lag->start();
+                else
+                    close(); // the manifest could not be fetched: end at once, silently
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TUpdateFrm::Timer_LagTimer()
+{
+    Timer_Lag->stop(); // fires once, so the update step never runs twice
+    RunUpdate();
+}
+
+void TUpdateFrm::RunUpdate()
+{
+    if (!m_thread || m_closed)
+        return;
+    m_thread->post([this] {
+        const auto note = [this](const QString &name) {
+            QMetaObject::invokeMethod(this, [this, name] { Lbl_Note->setText(name); }, Qt::QueuedConnection);
+        };
+        QString failure;
+        bool cancelled = false;
+        try {
+            update::runUpdateStep(m_folder, *m_fetcher, note, &m_cancel);
+        } catch (const update::UpdateCancelled &) {
+            cancelled = true;
+        } catch (const std::exception &e) {
+            failure = QString::fromUtf8(e.what());
+        }
+        if (cancelled)
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, failure] {
+                if (failure.isEmpty()) {
+                    close();
+                    return;
+                }
+                // The step ended here; the window stays until the user closes it.
+                m_updateFailed = true;
+                m_errorBox(this, failure);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TUpdateFrm::fetchStarted(const update::FetchProgress &progress)
+{
+    if (progress.generation <= m_barGeneration)
+        return;
+    m_barGeneration = progress.generation;
+    m_barShift = 0;
+    while ((progress.expected >> m_barShift) > INT_MAX)
+        ++m_barShift;
+    Up_ProgressBar->setRange(0, static_cast<int>(progress.expected >> m_barShift));
+    Up_ProgressBar->setValue(0);
+}
+
+void TUpdateFrm::postDocData(const update::FetchProgress &progress)
+{
+    {
+        std::lock_guard lock(m_progressMutex);
+        m_latest = progress;
+        if (m_progressPending)
+            return; // the queued call still to run will show this newer snapshot
+        m_progressPending = true;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            update::FetchProgress snapshot;
+            {
+                std::lock_guard lock(m_progressMutex);
+                snapshot = m_latest;
+                m_progressPending = false;
+            }
+            Kelvox_HttpCliDocData(snapshot);
+        },
+        Qt::QueuedConnection);
+}
+
+void TUpdateFrm::Kelvox_HttpCliDocData(const update::FetchProgress &progress)
+{
+    if (progress.generation < m_barGeneration)
+        return;
+    if (progress.generation > m_barGeneration)
+        fetchStarted(progress); // its own start is still queued behind this snapshot
+    Lbl_Speed->setText(QStringLiteral("%1/%2").arg(progress.received).arg(progress.expected));
+    Up_ProgressBar->setValue(static_cast<int>(std::min(progress.received, progress.expected) >> m_barShift));
+}
+
+void TUpdateFrm::stopUpdateThread()
+{
+    m_cancel.store(true);
+    if (m_fetcher)
+        m_fetcher->abort();
+    if (m_thread)
+        m_thread->stop();
+}
+
+void TUpdateFrm::FormClose()
+{
+    // Nothing the update thread uses may go before it has ended.
+    m_closed = true;
+    Timer_Lag->stop();
+    stopUpdateThread();
+    CoolTrayIcon1->hide();
+}
+
+void TUpdateFrm::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    QWidget::closeEvent(event);
 }
 
 } // namespace tunelix::kelvox
