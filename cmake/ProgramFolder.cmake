@@ -18,7 +18,7 @@ add_custom_target(program_folder ALL
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/artwork/skin ${CMAKE_BINARY_DIR}/bin/skin
   VERBATIM)
 
-install(TARGETS tunelix kelvox tunelix-mkdb tunelix-publish RUNTIME DESTINATION .)
+install(TARGETS tunelix kelvox tunelix-mkdb tunelix-get tunelix-publish RUNTIME DESTINATION .)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/artwork/skin/ DESTINATION skin)
 # An installed catalogue is the user's data: a re-install never replaces it.
 install(CODE "
