@@ -2,6 +2,7 @@
 
 #include "platform/ProgramFolder.h"
 #include "playback/ZPlay.h"
+#include "transfer/TransferEngine.h"
 
 #include <QString>
 
@@ -25,6 +26,8 @@ struct ClientContext
     std::atomic<bool> AutoDownloadOn{false};
     // The one player; made by the main window's set-up (PlayControl::createPlayer).
     std::unique_ptr<playback::ZPlay> ThePlayer;
+    // The transfer engine: TransferLock, TheTransmitManager, TheManagerThread, HttpThreadList.
+    transfer::TransferEngine transferEngine;
 };
 
 } // namespace tunelix::client
