@@ -87,7 +87,8 @@ void TUpdateFrm::FormCreate()
 {
     // One level only; when it cannot be made, the fetch of a daily file fails later.
     QDir().mkdir(m_folder.dailyFolder());
-    CoolTrayIcon1->show();
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        CoolTrayIcon1->show();
 }
 
 void TUpdateFrm::showEvent(QShowEvent *event)
