@@ -1,4 +1,5 @@
 #include "playback/ZPlay.h"
+#include "support/FakePlayerLibrary.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,24 +13,7 @@ using ::testing::Return;
 
 namespace {
 
-class FakeLibrary : public PlayerLibrary
-{
-public:
-    MOCK_METHOD(ZPlayHandle, CreateZPlay, (), (override));
-    MOCK_METHOD(int, DestroyZPlay, (ZPlayHandle), (override));
-    MOCK_METHOD(int, GetVersion, (ZPlayHandle), (override));
-    MOCK_METHOD(const char *, GetError, (ZPlayHandle), (override));
-    MOCK_METHOD(int, SetCallbackFunc, (ZPlayHandle, TCallbackFunc, int, void *), (override));
-    MOCK_METHOD(int, OpenFile, (ZPlayHandle, const char *, int), (override));
-    MOCK_METHOD(int, AddFile, (ZPlayHandle, const char *, int), (override));
-    MOCK_METHOD(int, Play, (ZPlayHandle), (override));
-    MOCK_METHOD(int, Stop, (ZPlayHandle), (override));
-    MOCK_METHOD(int, Pause, (ZPlayHandle), (override));
-    MOCK_METHOD(int, Resume, (ZPlayHandle), (override));
-    MOCK_METHOD(int, Seek, (ZPlayHandle, int, TPlayTime *, int), (override));
-    MOCK_METHOD(int, GetPosition, (ZPlayHandle, TPlayTime *), (override));
-    MOCK_METHOD(int, GetStreamInfo, (ZPlayHandle, TZStreamInfo *), (override));
-};
+using FakeLibrary = tunelix::test::FakePlayerLibrary;
 
 constexpr ZPlayHandle kHandle = 0x5150;
 
