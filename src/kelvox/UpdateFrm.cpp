@@ -6,12 +6,11 @@
 #include "update/UpdateThread.h"
 
 #include <QCloseEvent>
+#include <QHideEvent>
 #include <QDir>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
-#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -22,9 +21,7 @@ namespace tunelix::kelvox {
 namespace {
 
 constexpr int kClientWidth = 215;
-constexpr int kClientHeight = 93;
-// The frame's centre area: 1 pixel of border left and right, 31 above, 4 below.
-constexpr QRect kCentreArea(1, 31, 213, 58);
+constexpr int kClientHeight = 93; // the frame's centre area is 213 x 58
 
 // The updater's own tray icon: a small blue badge with a white arrow pointing down.
 QIcon trayIcon()
@@ -46,15 +43,16 @@ QIcon trayIcon()
 } // namespace
 
 TUpdateFrm::TUpdateFrm(ProgramFolder folder, QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+    : skin::TDlgPopupFrm(folder, parent),
       m_folder(std::move(folder)),
       m_errorBox([](QWidget *owner, const QString &message) { skin::showErrorBox(owner, message); })
 {
+    // A tool window has no task-bar button; the tray icon stands for the program.
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setWindowTitle(QStringLiteral("Kelvox"));
-    setFixedSize(kClientWidth, kClientHeight);
+    setClientSize(kClientWidth, kClientHeight);
 
-    auto *centre = new QWidget(this);
-    centre->setGeometry(kCentreArea);
+    QWidget *centre = CenterMiddle;
 
     Lbl_Note = new QLabel(QStringLiteral("Lbl_Note"), centre);
     Lbl_Note->move(4, 6);
@@ -93,22 +91,14 @@ void TUpdateFrm::FormCreate()
 
 void TUpdateFrm::showEvent(QShowEvent *event)
 {
-    QWidget::showEvent(event);
-    placeAtBottomRight();
     if (!m_activated) {
         m_activated = true;
         // Once, when the window first comes up (offscreen platforms never activate it).
+        // Queued before the frame loads its pictures, so that a box about a missing
+        // picture does not hold the update back.
         QTimer::singleShot(0, this, &TUpdateFrm::FormActivate);
     }
-}
-
-void TUpdateFrm::placeAtBottomRight()
-{
-    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect work = screen->availableGeometry();
-    move(work.x() + work.width() - width(), work.y() + work.height() - height());
+    skin::TDlgPopupFrm::showEvent(event); // pictures, then the bottom-right place
 }
 
 void TUpdateFrm::FormActivate()
@@ -132,10 +122,13 @@ void TUpdateFrm::FormActivate()
         QMetaObject::invokeMethod(
             this,
             [this, ok] {
-                if (ok)
+                if (ok) {
                     Timer_Lag->start();
-                else
-                    close(); // the manifest could not be fetched: end at once, silently
+                    return;
+                }
+                // The manifest could not be fetched: end at once, silently.
+                setHideAnimation(false);
+                close();
             },
             Qt::QueuedConnection);
     });
@@ -247,7 +240,15 @@ void TUpdateFrm::FormClose()
 void TUpdateFrm::closeEvent(QCloseEvent *event)
 {
     FormClose();
-    QWidget::closeEvent(event);
+    skin::TDlgPopupFrm::closeEvent(event); // fades out, then hides
+}
+
+void TUpdateFrm::hideEvent(QHideEvent *event)
+{
+    skin::TDlgPopupFrm::hideEvent(event);
+    // Closed: at once, or at the end of the fade-out.
+    if (m_closed && !event->spontaneous())
+        emit formClosed();
 }
 
 } // namespace tunelix::kelvox

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/ProgramFolder.h"
+#include "skin/DlgPopupFrm.h"
 #include "update/HttpFetcher.h"
 
 #include <QString>
-#include <QWidget>
 
 #include <atomic>
 #include <functional>
@@ -22,15 +22,17 @@ class UpdateThread;
 
 namespace tunelix::kelvox {
 
-// The updater's one window: a small popup at the bottom right with the name of the
+// The updater's one window: a skinned popup at the bottom right with the name of the
 // file in hand, a progress bar and the byte counts, and a tray icon; no task-bar button.
+// It is the main form: when it has closed (and faded out) it emits formClosed, on which
+// the program ends.
 //
 // Threads: the window, its handlers and its controls belong to the GUI thread. The
 // fetches and the merge run on the window's update thread (owned here, stopped and
 // joined on close and in the destructor, before anything it uses is freed); progress
 // comes back as FetchProgress values through queued calls, coalesced so that a fast
 // fetch does not flood the event queue.
-class TUpdateFrm : public QWidget
+class TUpdateFrm : public skin::TDlgPopupFrm
 {
     Q_OBJECT
 public:
@@ -66,15 +68,19 @@ public:
     // than the fetch the bar was last reset for is dropped.
     void Kelvox_HttpCliDocData(const update::FetchProgress &progress);
 
+signals:
+    // The window has closed and is gone from the screen.
+    void formClosed();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void fetchStarted(const update::FetchProgress &progress);
     void postDocData(const update::FetchProgress &progress); // update thread
     void stopUpdateThread();
-    void placeAtBottomRight();
 
     ProgramFolder m_folder;
     QString FManifestUrl;

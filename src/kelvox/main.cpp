@@ -11,10 +11,9 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvox"));
-    // The window is the main form: when it closes, the program ends (the tray icon
-    // does not keep it alive).
-    QApplication::setQuitOnLastWindowClosed(true);
     tunelix::kelvox::TUpdateFrm frm(tunelix::ProgramFolder::ofRunningProgram());
+    // The window is the main form: when it has closed, the program ends.
+    QObject::connect(&frm, &tunelix::kelvox::TUpdateFrm::formClosed, &app, &QApplication::quit, Qt::QueuedConnection);
     frm.setManifestUrl(tunelix::update::manifestUrl(QStringLiteral(KELVOX_DEFAULT_MANIFEST_URL)));
     frm.show();
     return QApplication::exec();

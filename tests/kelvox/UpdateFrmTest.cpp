@@ -1,5 +1,6 @@
 #include "kelvox/UpdateFrm.h"
 #include "rowset/RowsetWriter.h"
+#include "skin/ErrorBox.h"
 #include "support/CatalogueBuilder.h"
 #include "support/LoopbackServer.h"
 #include "support/NginxServer.h"
@@ -42,6 +43,8 @@ protected:
     void SetUp() override
     {
         QApplication::setQuitOnLastWindowClosed(false);
+        // The temporary folder has no frame pictures; their error must not block.
+        previousSkinHandler = skin::setErrorHandler([this](QWidget *, const QString &m) { skinErrors << m; });
         catalogue::CatalogueRow old = test::sampleRow(1, QStringLiteral("old.mp3"));
         old.bookId = 4;
         old.isNew = 1;
@@ -81,6 +84,7 @@ protected:
         release.store(true);
         window.reset();
         server.stop();
+        skin::setErrorHandler(previousSkinHandler);
     }
 
     QString url(const std::string &path) const { return QString::fromStdString(server.url(path)); }
@@ -111,13 +115,18 @@ protected:
     std::atomic<bool> release{false};
     std::unique_ptr<TUpdateFrm> window;
     QStringList errors;
+    QStringList skinErrors;
+    skin::ErrorHandler previousSkinHandler;
 };
 
 TEST_F(UpdateWindow, FetchesListedFilesMergesAndCloses)
 {
     TUpdateFrm &w = start(url("/ver.xml"));
+    bool closed = false;
+    QObject::connect(&w, &TUpdateFrm::formClosed, [&] { closed = true; });
     EXPECT_EQ(w.Lbl_Speed->text(), QStringLiteral("Lbl_Speed"));
     ASSERT_TRUE(waitForEnd());
+    EXPECT_TRUE(closed);
     EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(folder.readFile(QStringLiteral("tunelix")), kProgram);
@@ -230,8 +239,8 @@ TEST_F(UpdateWindow, ProgressShowsWhileAFetchRunsAndClosingStopsIt)
     EXPECT_EQ(w.Up_ProgressBar->value(), 100);
     w.move(w.pos() + QPoint(-20, -20)); // can be moved meanwhile
 
-    w.close(); // aborts the fetch and joins the update thread
-    EXPECT_FALSE(w.isVisible());
+    w.close(); // aborts the fetch and joins the update thread, then fades out
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, kWaitMs));
     EXPECT_FALSE(QFile::exists(folder.path(QStringLiteral("big.bin"))));
     EXPECT_TRUE(errors.isEmpty());
     EXPECT_EQ(test::readAllRows(folder.folder().catalogueDatabase()).at(1).isNew, 1);
