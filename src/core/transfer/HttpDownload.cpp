@@ -3,6 +3,10 @@
 #include "net/Curl.h"
 #include "transfer/TransmitManager.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -77,6 +81,29 @@ struct HttpDownloadCallbacks
         return bytes;
     }
 
+    static curl_socket_t openSocket(void *user, curlsocktype, struct curl_sockaddr *address)
+    {
+        auto *w = static_cast<THttpDownload *>(user);
+        const curl_socket_t fd = ::socket(address->family, address->socktype, address->protocol);
+        if (fd != CURL_SOCKET_BAD) {
+            std::lock_guard lock(w->m_socketMutex);
+            w->m_sockets.push_back(fd);
+            if (w->m_abort)
+                ::shutdown(fd, SHUT_RDWR);
+        }
+        return fd;
+    }
+
+    static int closeSocket(void *user, curl_socket_t fd)
+    {
+        auto *w = static_cast<THttpDownload *>(user);
+        {
+            std::lock_guard lock(w->m_socketMutex);
+            w->m_sockets.erase(std::remove(w->m_sockets.begin(), w->m_sockets.end(), fd), w->m_sockets.end());
+        }
+        return ::close(fd);
+    }
+
     static int progress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     {
         return static_cast<THttpDownload *>(user)->m_abort.load() ? 1 : 0;
@@ -114,12 +141,17 @@ std::shared_ptr<THttpDownload> THttpDownload::Create(THttpThreadList &list, std:
 void THttpDownload::abort(bool onlyConnected)
 {
     if (onlyConnected) {
-        if (FConnected.exchange(false))
-            m_abort = true;
+        if (!FConnected.exchange(false))
+            return;
     } else {
         FConnected = false;
-        m_abort = true;
     }
+    m_abort = true;
+    // The descriptors stay open (libcurl closes them through closeSocket), so this
+    // never touches a descriptor that another part of the process has reused.
+    std::lock_guard lock(m_socketMutex);
+    for (const int fd : m_sockets)
+        ::shutdown(fd, SHUT_RDWR);
 }
 
 void THttpDownload::join()
@@ -164,6 +196,10 @@ void configure(CURL *h, const EngineSettings &s, Reply *reply, void *progressUse
     setOpt(h, CURLOPT_NOPROGRESS, 0L);
     setOpt(h, CURLOPT_XFERINFOFUNCTION, &HttpDownloadCallbacks::progress);
     setOpt(h, CURLOPT_XFERINFODATA, progressUser);
+    setOpt(h, CURLOPT_OPENSOCKETFUNCTION, &HttpDownloadCallbacks::openSocket);
+    setOpt(h, CURLOPT_OPENSOCKETDATA, progressUser);
+    setOpt(h, CURLOPT_CLOSESOCKETFUNCTION, &HttpDownloadCallbacks::closeSocket);
+    setOpt(h, CURLOPT_CLOSESOCKETDATA, progressUser);
 }
 
 // "bytes A-B/T" -> A, B, T; false when it is not that form.

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tunelix::transfer {
 
@@ -64,6 +65,11 @@ private:
     std::atomic<EndReason> m_endReason{EndReason::None};
     std::atomic<int> m_gets{0};
     std::string m_currentUrl;
+    // The worker's open sockets (libcurl opens and closes them through our callbacks),
+    // so that abort() can shut them down: a request waiting for a shaped, slow reply
+    // then fails at once instead of at its next progress call.
+    std::mutex m_socketMutex;
+    std::vector<int> m_sockets;
 
     friend struct HttpDownloadCallbacks;
 };

@@ -187,7 +187,24 @@ std::optional<int> TTransmitManager::GetFreeSegment()
         if (!s.Completed && (!s.InUse || second))
             return i;
     }
+    if (m_engine.settings().endGameTakeOver)
+        return takeOverCandidate();
     return std::nullopt;
+}
+
+std::optional<int> TTransmitManager::takeOverCandidate() const
+{
+    std::optional<int> best;
+    std::uint32_t most = 0;
+    for (int i = 0; i < m_map.Segments().Count(); ++i) {
+        const TSegment &s = m_map.Segments().Items(i);
+        const bool taken = std::size_t(i) < m_takenOver.size() && m_takenOver[std::size_t(i)];
+        if (!s.Completed && s.InUse && !taken && s.SegmentEnd - s.SegmentStart > most) {
+            most = s.SegmentEnd - s.SegmentStart;
+            best = i;
+        }
+    }
+    return best;
 }
 
 bool TTransmitManager::AssignSegment(int position)
@@ -199,6 +216,11 @@ bool TTransmitManager::AssignSegment(int position)
         TSegment &s = m_map.Segments().Items(position);
         if (!s.InUse || secondAssignmentAllowed(m_map, FEndGameLimit)) {
             s.InUse = true;
+            return true;
+        }
+        if (m_engine.settings().endGameTakeOver && takeOverCandidate() == position) {
+            m_takenOver.resize(std::size_t(m_map.Segments().Count()));
+            m_takenOver[std::size_t(position)] = true;
             return true;
         }
     } catch (...) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace tunelix::transfer {
 
@@ -132,6 +133,7 @@ public:
 
 private:
     void SaveDownloadMap();
+    std::optional<int> takeOverCandidate() const;
     void recountProgress();
     void discardFiles();
     void layOutAndSave(const QString &mapPath, std::uint32_t size, std::uint32_t segmentSize, const QString &md5);
@@ -156,6 +158,7 @@ private:
     mutable std::mutex m_urlMutex;
     QList<QByteArray> FUrlList;         // m_urlMutex
     QList<QByteArray> m_started;        // m_urlMutex
+    std::vector<bool> m_takenOver;      // TransferLock; endGameTakeOver only
 };
 
 } // namespace tunelix::transfer

@@ -48,8 +48,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption agentOpt(QStringLiteral("user-agent"),
                                       QStringLiteral("User-Agent to send (benchmarks tell runs apart by it)."),
                                       QStringLiteral("TEXT"));
+    const QCommandLineOption endGameOpt(QStringLiteral("end-game-take-over"),
+                                        QStringLiteral("Let a worker without a free segment take over a slow "
+                                                       "worker's last one (benchmark comparison)."));
     const QCommandLineOption quietOpt(QStringLiteral("quiet"), QStringLiteral("Only report failures."));
-    parser.addOptions({all, folderOpt, attemptsOpt, inactivityOpt, stallOpt, agentOpt, quietOpt});
+    parser.addOptions({all, folderOpt, attemptsOpt, inactivityOpt, stallOpt, agentOpt, endGameOpt, quietOpt});
     parser.process(app);
 
     const QStringList ids = parser.positionalArguments();
@@ -68,6 +71,7 @@ int main(int argc, char *argv[])
     transfer::EngineSettings settings;
     settings.inactivityTimeoutMs = parser.value(inactivityOpt).toUInt();
     settings.stallSeconds = parser.value(stallOpt).toLong();
+    settings.endGameTakeOver = parser.isSet(endGameOpt);
     if (parser.isSet(agentOpt))
         settings.userAgent = parser.value(agentOpt).toUtf8();
     transfer::TransferEngine engine(settings);

@@ -388,3 +388,32 @@ TEST_F(ManagerFixture, ManagerThreadVerifiesAMapCompletedBeforeTheProgramStopped
     EXPECT_EQ(engine->TheTransmitManager(), nullptr);
     EXPECT_EQ(folder.readFile(QStringLiteral("Ring/done.mp3")), bytes);
 }
+
+TEST(EndGameTakeOver, AWorkerWithoutAFreeSegmentTakesOverTheLargestClaimedOnceOnly)
+{
+    TempProgramFolder folder;
+    QDir().mkpath(folder.path(QStringLiteral("Ring")));
+    for (const bool on : {false, true}) {
+        EngineSettings settings;
+        settings.endGameTakeOver = on;
+        TransferEngine engine(settings);
+        auto m = std::make_shared<TTransmitManager>(engine);
+        m->Filesize = 1200000;
+        const QString path = folder.path(QStringLiteral("Ring/t%1.mp3").arg(on));
+        m->LoadDownloadMap(m->CreateDownloadMap(path, m->Filesize, kSegmentSize, {}));
+        for (int i = 0; i < 12; ++i)
+            ASSERT_TRUE(m->AssignSegment(i));
+        // Segment 5 has part of its bytes written: segment 0 misses the most.
+        const QByteArray part(30000, 'p');
+        m->UpdateSegment(5, 500000, m->WriteSegmentData(5, part.constData(), 30000, 500000), {});
+        ASSERT_TRUE(m->AssignSegment(5));
+        if (!on) {
+            EXPECT_EQ(m->GetFreeSegment(), std::nullopt);
+            continue;
+        }
+        ASSERT_EQ(m->GetFreeSegment(), 0);
+        EXPECT_TRUE(m->AssignSegment(0));
+        EXPECT_EQ(m->GetFreeSegment(), 1); // 0 is taken over already
+        EXPECT_FALSE(m->AssignSegment(2)); // only the candidate may be taken over
+    }
+}
