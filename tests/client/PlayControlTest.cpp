@@ -2,10 +2,8 @@
 #include "client/ClientContext.h"
 #include "client/song/PlayControl.h"
 #include "playback/ZPlay.h"
-#include "support/CatalogueBuilder.h"
+#include "SongFixture.h"
 #include "support/FakePlayerLibrary.h"
-#include "support/TempProgramFolder.h"
-#include "support/ToneMp3.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -23,8 +21,6 @@ using ::testing::NiceMock;
 using ::testing::Return;
 
 namespace {
-
-constexpr int kPatienceMs = 30'000;
 
 // The built-in library, with the messages it reports counted on their way.
 class CountingLibrary : public playback::PlayerLibrary
@@ -65,54 +61,20 @@ private:
     void *m_userData = nullptr;
 };
 
-class PlayControlTest : public ::testing::Test
+class PlayControlTest : public test::SongFixture
 {
 protected:
     void SetUp() override
     {
-        qputenv("TUNELIX_AUDIO_OUTPUT", "silent");
-        // The view is sorted by FileID descending: rows 0..3 are ids 4..1.
-        test::writeCatalogue(folder.folder().catalogueDatabase(),
-                             {test::sampleRow(1, QStringLiteral("[Tunelix]Bad.mp3")),
-                              test::sampleRow(2, QStringLiteral("Missing.mp3")),
-                              test::sampleRow(3, QStringLiteral("Second.mp3")),
-                              test::sampleRow(4, QStringLiteral("[Tunelix]First.mp3"))});
-        context.RingFolder = folder.folder().ringFolder();
-        QDir().mkpath(context.RingFolder);
-        test::writeToneMp3(context.RingFolder + QStringLiteral("[Tunelix]First.mp3"), 0.5, 22050, 440);
-        test::writeToneMp3(context.RingFolder + QStringLiteral("Second.mp3"), 0.5, 22050, 660);
-        folder.writeFile(QStringLiteral("Ring/[Tunelix]Bad.mp3"), QByteArray("not an MP3 at all\n").repeated(50));
-        data.openView(catalogue::TTxDataModule::allRowsStatement());
-
-        control.isAutoDownloadChecked = [this] { return autoDownloadButton; };
-        control.checkAutoDownload = [this] {
-            ++buttonChecks;
-            autoDownloadButton = true;
-            context.AutoDownloadOn = true; // what the button's handler does
-        };
-        control.setPlayFileNameLabel = [this](const QString &text) { playLabel = text; };
-        control.setStatusPlayFileName = [this](const QString &text) { statusLabel = text; };
-        control.songStarted = [this](const QString &name, int maximum) {
+        SongFixture::SetUp();
+        control.songStarted = [this](const QString &name, std::uint32_t lengthMs) {
             songName = name;
-            sliderMaximum = maximum;
+            songLengthMs = lengthMs;
         };
     }
 
-    void TearDown() override { control.freePlayer(); }
-
-    QString ringPath(const char *name) const { return context.RingFolder + QString::fromUtf8(name); }
-
-    test::TempProgramFolder folder;
-    ClientContext context{folder.folder()};
-    catalogue::TTxDataModule data{folder.folder().catalogueDatabase()};
-    PlayControl control{context, data};
-
-    bool autoDownloadButton = false;
-    int buttonChecks = 0;
-    QString playLabel = QStringLiteral("Play");
-    QString statusLabel = QStringLiteral("(unchanged)");
     QString songName;
-    int sliderMaximum = -1;
+    std::uint32_t songLengthMs = 1;
 };
 
 } // namespace
@@ -136,7 +98,7 @@ TEST_F(PlayControlTest, AFileRepeatsOnceForEachQueuedFileMessageAndFollowsTheCur
     EXPECT_EQ(playLabel, QStringLiteral("Playing: First"));
     EXPECT_EQ(statusLabel, QStringLiteral("First"));
     EXPECT_EQ(songName, QStringLiteral("First"));
-    EXPECT_EQ(sliderMaximum, 5); // half a second, in tenths
+    EXPECT_EQ(songLengthMs, 500u);
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return played.size() >= 4; }, kPatienceMs));
     control.StopPlaying();
@@ -207,7 +169,7 @@ TEST_F(PlayControlTest, AFileThatIsNotAnMp3ShowsItsNameAndTheNextPlayWorks)
     control.PlayCurrentFile();
     EXPECT_EQ(playLabel, QStringLiteral("Playing: Bad"));
     EXPECT_EQ(songName, QStringLiteral("Bad"));
-    EXPECT_EQ(sliderMaximum, 0);
+    EXPECT_EQ(songLengthMs, 0u);
     EXPECT_TRUE(context.PlayingNow);
 
     data.qry1()->setCurrentIndex(0);

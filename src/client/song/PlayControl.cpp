@@ -4,7 +4,6 @@
 #include "catalogue/TxDataModule.h"
 #include "client/ClientContext.h"
 #include "playback/ZPlay.h"
-#include "client/song/SongLogic.h"
 #include "transfer/TransmitManager.h"
 
 #include <QFileInfo>
@@ -84,7 +83,7 @@ void PlayControl::PlayCurrentFile()
     playback::TStreamInfo info;
     player->GetStreamInfo(info);
     if (songStarted)
-        songStarted(shown, sliderMaximum(info.Length.TotalMs));
+        songStarted(shown, info.Length.TotalMs);
     emit playStarted(*path);
 }
 

@@ -59,8 +59,9 @@ public:
     std::function<void(const QString &)> setPlayFileNameLabel;
     // The status popup's lblPlayFilename.
     std::function<void(const QString &)> setStatusPlayFileName;
-    // The song window: a new file began, with its shown name and slider maximum.
-    std::function<void(const QString &shownName, int sliderMaximum)> songStarted;
+    // The song window: a file began, with its shown name and the length the player
+    // reports for it (0 when the player could not open it).
+    std::function<void(const QString &shownName, std::uint32_t lengthMs)> songStarted;
     // The "Fatal error" box of a failed callback registration.
     std::function<void(const QString &errorText)> fatalError;
 

@@ -1,10 +1,13 @@
 #include "client/song/SongLogic.h"
 
+#include <QFile>
+#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
 namespace tunelix::client {
 
@@ -86,6 +89,28 @@ QRect songWindowPlacement(const QRect &mainWindow, int height, const QRect &work
         r.moveTop(workArea.top() + (workArea.height() - r.height()) / 2);
     }
     return r;
+}
+
+bool saveRingCopy(const QString &source, const QString &target)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        throw std::runtime_error(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(source, in.errorString()).toStdString());
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        throw std::runtime_error(
+            QStringLiteral("Cannot read file \"%1\". %2").arg(source, in.errorString()).toStdString());
+    in.close();
+
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    if (out.write(bytes) != bytes.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
 }
 
 } // namespace tunelix::client

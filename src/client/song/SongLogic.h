@@ -40,4 +40,10 @@ std::uint32_t seekTargetSecond(int x, int width, std::uint32_t lengthSec);
 // coordinates) when its right or bottom edge would leave it.
 QRect songWindowPlacement(const QRect &mainWindow, int height, const QRect &workArea);
 
+// Save to: copies the whole file at `source` to `target`, written beside the target
+// and renamed into place, so that the target is never left half-written. A source that
+// cannot be read throws std::runtime_error naming it (nothing is written); a target
+// that cannot be written gives false and leaves nothing behind.
+bool saveRingCopy(const QString &source, const QString &target);
+
 } // namespace tunelix::client
