@@ -115,8 +115,10 @@ def command(tool, a, scen, fn, urls, out, ua, fid):
                 "--max-tries=3", "--retry-wait=1", "--checksum=md5=" + md5sum(fn)] + urls
     if tool == "axel":
         return ["axel", "-q", "-n", n, "-T", "10", "-U", ua, "-o", out] + urls
-    if tool in ("tunelix", "tunelix_takeover"):
-        extra = ["--end-game-take-over"] if tool == "tunelix_takeover" else []
+    if tool in ("tunelix", "tunelix_tuned"):
+        # tuned: the end-game take-over and no pause between segments, to measure
+        # what those two rules cost
+        extra = ["--end-game-take-over", "--segment-pause-ms", "0"] if tool == "tunelix_tuned" else []
         return [os.path.join(a.bin, "tunelix-get"), "--folder", PF, "--quiet", "--attempts", "1",
                 "--user-agent", ua] + extra + [str(fid)]
     raise SystemExit("unknown tool " + tool)
@@ -181,7 +183,7 @@ def run(a):
     summarize(res)
 
 def summarize(rows):
-    order = {"aria2c": 0, "axel": 1, "tunelix": 2, "tunelix_takeover": 3}
+    order = {"aria2c": 0, "axel": 1, "tunelix": 2, "tunelix_tuned": 3}
     keys = sorted({(r["scenario"], int(r["size"]), r["tool"]) for r in rows}, key=lambda k: (k[0], k[1], order.get(k[2], 9)))
     print("| scenario | size B | tool | ok/runs | median wall s | phys. limit s | median eff. | median CPU s | max RSS MB | median req. | wire/size | served/size |")
     print("|---|---:|---|---|---:|---:|---:|---:|---:|---:|---:|---:|")

@@ -31,10 +31,11 @@ std::shared_ptr<TTransmitManager> startDownload(TransferEngine &engine, const ca
     if (!path)
         return nullptr;
     auto manager = std::make_shared<TTransmitManager>(engine);
-    engine.setTheTransmitManager(manager);
     manager->FileName = row.fileName;
     manager->FileMD5Code = row.md5Code;
     manager->Filesize = static_cast<std::uint32_t>(row.fileSize.value_or(0));
+    // Current from here on: a failure below leaves a manager the inactivity time-out releases.
+    engine.setTheTransmitManager(manager);
     const QString mapPath = *path + QStringLiteral(".map");
     QString loadPath = mapPath;
     if (!QFileInfo::exists(mapPath))

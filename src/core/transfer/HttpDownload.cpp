@@ -189,6 +189,7 @@ void configure(CURL *h, const EngineSettings &s, Reply *reply, void *progressUse
     setOpt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     setOpt(h, CURLOPT_LOW_SPEED_TIME, s.stallSeconds);
     setOpt(h, CURLOPT_TCP_NODELAY, 1L);
+    setOpt(h, CURLOPT_BUFFERSIZE, 256L * 1024L); // fewer, larger writes per segment
     setOpt(h, CURLOPT_HEADERFUNCTION, &HttpDownloadCallbacks::header);
     setOpt(h, CURLOPT_HEADERDATA, static_cast<void *>(reply));
     setOpt(h, CURLOPT_WRITEFUNCTION, &HttpDownloadCallbacks::write);
@@ -239,7 +240,8 @@ void THttpDownload::body()
             continue;
         if (!fetchSegment(h, *segment))
             return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (m_settings.segmentPauseMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_settings.segmentPauseMs));
     }
 }
 
@@ -283,6 +285,7 @@ bool THttpDownload::fetchSegment(void *curl, int position)
     Reply reply;
     reply.ranged = true;
     reply.limit = std::size_t(end - begin) + 1;
+    reply.body.reserve(reply.limit);
     configure(h, m_settings, &reply, this);
     net::setOpt(h, CURLOPT_URL, m_currentUrl.c_str());
     net::setOpt(h, CURLOPT_NOBODY, 0L);

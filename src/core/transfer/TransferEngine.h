@@ -25,6 +25,8 @@ struct EngineSettings
     // A worker's request fails after this many seconds without data (also the connect time-out).
     long stallSeconds = 30;
     QByteArray userAgent = QByteArrayLiteral("Mozilla/3.0 (compatible)");
+    // A worker's pause after each segment before it claims the next.
+    int segmentPauseMs = 1;
     // The manager thread's pause between passes.
     int passIntervalMs = 3;
     // Expands an address that names no ".mp3" into direct addresses (a link page).

@@ -6,9 +6,9 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tunelix::transfer {
 
@@ -54,6 +54,27 @@ std::optional<QString> ringFilePath(const QString &ringFolder, const QString &fi
     return path;
 }
 
+void replaceFile(const QString &path, const QByteArray &content)
+{
+    // Written beside and renamed into place, so a crash at any moment leaves the old
+    // map or the new one. No fsync: it would cost more than a segment's transfer on a
+    // fast mirror, and a lost map only means segments are fetched again.
+    const QString beside = path + QStringLiteral(".new");
+    QFile file(beside);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("cannot create " + beside.toStdString());
+    if (file.write(content) != content.size() || !file.flush()) {
+        file.close();
+        QFile::remove(beside);
+        throw std::runtime_error("cannot write " + beside.toStdString());
+    }
+    file.close();
+    if (std::rename(QFile::encodeName(beside).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(beside);
+        throw std::runtime_error("cannot replace " + path.toStdString());
+    }
+}
+
 TTransmitManager::TTransmitManager(TransferEngine &engine)
     : m_engine(engine), m_generation(engine.newGeneration()), FLastActiveTick(engine.now())
 {
@@ -78,13 +99,7 @@ void TTransmitManager::layOutAndSave(const QString &mapPath, std::uint32_t size,
 {
     TDownloadMap fresh;
     layOutDownloadMap(fresh, size, segmentSize, md5);
-    // Written beside and renamed into place: a crash leaves the old map or the new one.
-    QSaveFile file(mapPath);
-    if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error("cannot create the map file: " + file.errorString().toStdString());
-    const QByteArray text = TTextComponentStreamer::toText(fresh);
-    if (file.write(text) != text.size() || !file.commit())
-        throw std::runtime_error("cannot write the map file: " + file.errorString().toStdString());
+    replaceFile(mapPath, TTextComponentStreamer::toText(fresh));
 }
 
 QString TTransmitManager::CreateDownloadMap(const QString &path, std::uint32_t size, std::uint32_t segmentSize,
@@ -168,12 +183,10 @@ void TTransmitManager::recountProgress()
 
 void TTransmitManager::SaveDownloadMap()
 {
-    QSaveFile file(FMapFileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw std::runtime_error("cannot write the map file");
-    TTextComponentStreamer().SaveComponent(m_map, file);
-    if (!file.commit())
-        throw std::runtime_error("cannot replace the map file");
+    QBuffer text;
+    text.open(QIODevice::ReadWrite);
+    TTextComponentStreamer().SaveComponent(m_map, text);
+    replaceFile(FMapFileName, text.data());
 }
 
 std::optional<int> TTransmitManager::GetFreeSegment()
@@ -323,10 +336,8 @@ void TTransmitManager::CheckFinished()
 
 void TTransmitManager::FinishDownload()
 {
-    if (!m_map.AllCompleted())
-        return;
     Lock lock(m_engine.TransferLock);
-    if (m_released || !FDataStream || FFinished)
+    if (!m_map.AllCompleted() || m_released || !FDataStream || FFinished)
         return;
     QString md5;
     try {

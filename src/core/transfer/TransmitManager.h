@@ -42,6 +42,10 @@ bool isDirectFileAddress(const QByteArray &address);
 // it (empty, absolute, a folder separator, "." or "..").
 std::optional<QString> ringFilePath(const QString &ringFolder, const QString &fileName);
 
+// Replaces the file at `path` with `content` atomically (written beside, renamed).
+// Throws std::runtime_error.
+void replaceFile(const QString &path, const QByteArray &content);
+
 // Coordinates the download of one catalogue file: its map, its .map and .data files,
 // the addresses not yet turned into workers. Shared ownership: the engine holds the
 // current one, every worker holds its own, so a released manager stays valid but

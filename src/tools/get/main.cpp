@@ -51,8 +51,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption endGameOpt(QStringLiteral("end-game-take-over"),
                                         QStringLiteral("Let a worker without a free segment take over a slow "
                                                        "worker's last one (benchmark comparison)."));
+    const QCommandLineOption pauseOpt(QStringLiteral("segment-pause-ms"),
+                                      QStringLiteral("A worker's pause after each segment (default 1)."),
+                                      QStringLiteral("MS"), QStringLiteral("1"));
     const QCommandLineOption quietOpt(QStringLiteral("quiet"), QStringLiteral("Only report failures."));
-    parser.addOptions({all, folderOpt, attemptsOpt, inactivityOpt, stallOpt, agentOpt, endGameOpt, quietOpt});
+    parser.addOptions({all, folderOpt, attemptsOpt, inactivityOpt, stallOpt, agentOpt, endGameOpt, pauseOpt, quietOpt});
     parser.process(app);
 
     const QStringList ids = parser.positionalArguments();
@@ -72,6 +75,7 @@ int main(int argc, char *argv[])
     settings.inactivityTimeoutMs = parser.value(inactivityOpt).toUInt();
     settings.stallSeconds = parser.value(stallOpt).toLong();
     settings.endGameTakeOver = parser.isSet(endGameOpt);
+    settings.segmentPauseMs = parser.value(pauseOpt).toInt();
     if (parser.isSet(agentOpt))
         settings.userAgent = parser.value(agentOpt).toUtf8();
     transfer::TransferEngine engine(settings);
