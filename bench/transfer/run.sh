@@ -17,7 +17,10 @@ export BENCH_DIR=${BENCH_DIR:-/tmp/tunelix-bench-transfer}
 mkdir -p "$BENCH_DIR"/{www,logs,run,out,tmp}
 
 ninja -C "$build" tunelix-get transfer-bench-catalogue >/dev/null
-python3 "$here/bench.py" setup --bin "$build/bin"
+# A copy, so that a rebuild during the run cannot change the program under test.
+mkdir -p "$BENCH_DIR/bin"
+cp "$build/bin/tunelix-get" "$build/bin/transfer-bench-catalogue" "$BENCH_DIR/bin/"
+python3 "$here/bench.py" setup --bin "$BENCH_DIR/bin"
 
 nginx -p "$BENCH_DIR" -c "$BENCH_DIR/nginx.conf" -e "$BENCH_DIR/logs/error.log"
 "$here/shape_tc.sh" on
@@ -27,4 +30,4 @@ cleanup() {
 }
 trap cleanup EXIT
 sleep 0.5
-python3 "$here/bench.py" run --bin "$build/bin" "$@"
+python3 "$here/bench.py" run --bin "$BENCH_DIR/bin" "$@"
