@@ -466,30 +466,76 @@ Row Parser::readRow()
     return row;
 }
 
-// yyyy-MM-dd[Thh:mm:ss[.f{1,9}]][Z|(+|-)hh:mm], or a time alone hh:mm:ss[.f].
+// yyyy-MM-dd[Thh:mm:ss[.f{1,9}]][Z|(+|-)hh:mm], or a time alone hh:mm:ss[.f...].
+// By hand: it runs for every date value of a daily file.
 std::optional<QDateTime> parseDateTime(QStringView s)
 {
-    static const QRegularExpression re(QStringLiteral(
-        R"(^(?:(\d{4})-(\d{2})-(\d{2}))?(?:(?:^|T)(\d{2}):(\d{2}):(\d{2})(?:\.(\d{1,9}))?)?(?:Z|[+-]\d{2}:\d{2})?$)"));
-    const QRegularExpressionMatch m = re.match(s);
-    if (!m.hasMatch() || (m.capturedView(1).isEmpty() && m.capturedView(4).isEmpty()))
-        return std::nullopt;
+    const qsizetype n = s.size();
+    qsizetype i = 0;
+    const auto digits = [&](int count, int &out) {
+        if (i + count > n)
+            return false;
+        int v = 0;
+        for (int k = 0; k < count; ++k) {
+            const char16_t c = s[i + k].unicode();
+            if (c < u'0' || c > u'9')
+                return false;
+            v = v * 10 + (c - u'0');
+        }
+        i += count;
+        out = v;
+        return true;
+    };
+    const auto take = [&](char16_t c) {
+        if (i < n && s[i].unicode() == c) {
+            ++i;
+            return true;
+        }
+        return false;
+    };
     QDate date(1899, 12, 30); // a time alone is a day-0 value
-    if (!m.capturedView(1).isEmpty()) {
-        date = QDate(m.capturedView(1).toInt(), m.capturedView(2).toInt(), m.capturedView(3).toInt());
-        if (!date.isValid() || date.year() < 1)
-            return std::nullopt;
-    }
     QTime time(0, 0);
-    if (!m.capturedView(4).isEmpty()) {
+    bool haveDate = false;
+    if (n >= 10 && s[4] == QLatin1Char('-')) {
+        int y = 0, m = 0, d = 0;
+        if (!digits(4, y) || !take(u'-') || !digits(2, m) || !take(u'-') || !digits(2, d))
+            return std::nullopt;
+        date = QDate(y, m, d);
+        if (!date.isValid() || y < 1)
+            return std::nullopt;
+        haveDate = true;
+    }
+    if (!haveDate || take(u'T')) {
+        int h = 0, m = 0, sec = 0;
+        if (!digits(2, h) || !take(u':') || !digits(2, m) || !take(u':') || !digits(2, sec))
+            return std::nullopt;
         int ms = 0;
-        const QStringView frac = m.capturedView(7);
-        if (!frac.isEmpty())
-            ms = QString(frac.toString() + QStringLiteral("00")).left(3).toInt();
-        time = QTime(m.capturedView(4).toInt(), m.capturedView(5).toInt(), m.capturedView(6).toInt(), ms);
+        if (take(u'.')) {
+            int fractionDigits = 0;
+            int digit = 0;
+            while (i < n && s[i].isDigit() && fractionDigits < 9) {
+                digits(1, digit);
+                if (fractionDigits < 3)
+                    ms = ms * 10 + digit;
+                ++fractionDigits;
+            }
+            if (fractionDigits == 0)
+                return std::nullopt;
+            for (int k = fractionDigits; k < 3; ++k)
+                ms *= 10;
+        }
+        time = QTime(h, m, sec, ms);
         if (!time.isValid())
             return std::nullopt;
     }
+    // A zone suffix is accepted and dropped: the catalogue holds naive times.
+    if (!take(u'Z') && (take(u'+') || take(u'-'))) {
+        int zh = 0, zm = 0;
+        if (!digits(2, zh) || !take(u':') || !digits(2, zm))
+            return std::nullopt;
+    }
+    if (i != n)
+        return std::nullopt;
     // Naive wall-clock time: held as UTC so that no zone rule can shift it.
     return QDateTime(date, time, Qt::UTC);
 }

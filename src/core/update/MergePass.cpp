@@ -4,7 +4,8 @@
 #include "rowset/RowsetReader.h"
 #include "update/FilePass.h"
 
-#include <QDateTime>
+#include <QDate>
+#include <QTime>
 #include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,6 +13,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 
 namespace tunelix::update {
 
@@ -21,25 +23,75 @@ namespace {
 
 const QString kZeroDate = QStringLiteral("18991230000000");
 
-std::optional<QDateTime> parseDateTimeText(const QString &text)
+// The date-time forms a daily file or the catalogue may hold: "yyyy-MM-dd", then
+// optionally 'T' or ' ' and "HH:mm", ":ss", ".fff"; '/' may separate the date. Parsed
+// by hand into a naive time: the local zone is never consulted (it is not part of the
+// values, and looking it up per row costs more than the whole merge).
+struct NaiveDateTime
 {
-    static const QString formats[] = {
-        QStringLiteral("yyyy-MM-ddTHH:mm:ss"), QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"),
-        QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"),
-        QStringLiteral("yyyy/MM/dd HH:mm:ss"), QStringLiteral("yyyy-MM-ddTHH:mm"),
-        QStringLiteral("yyyy-MM-dd HH:mm"),    QStringLiteral("yyyy-MM-dd"),
-        QStringLiteral("yyyy/MM/dd"),
-    };
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+std::optional<NaiveDateTime> parseDateTimeText(const QString &text)
+{
     const QString t = text.trimmed();
-    for (const QString &f : formats) {
-        // Read in UTC: the texts are naive local times, and no zone rule may shift them.
-        QDateTime dt = QDateTime::fromString(t, f);
-        if (dt.isValid()) {
-            dt.setTimeSpec(Qt::UTC);
-            return QDateTime(dt.date(), dt.time(), Qt::UTC);
+    const qsizetype n = t.size();
+    qsizetype i = 0;
+    const auto number = [&](int digits, int &out) {
+        if (i + digits > n)
+            return false;
+        int v = 0;
+        for (int k = 0; k < digits; ++k) {
+            const QChar c = t[i + k];
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return false;
+            v = v * 10 + (c.unicode() - '0');
+        }
+        i += digits;
+        out = v;
+        return true;
+    };
+    const auto expect = [&](QLatin1Char a, QLatin1Char b) {
+        if (i < n && (t[i] == a || t[i] == b)) {
+            ++i;
+            return true;
+        }
+        return false;
+    };
+    NaiveDateTime d;
+    if (!number(4, d.year) || !expect(QLatin1Char('-'), QLatin1Char('/')) || !number(2, d.month)
+        || !expect(QLatin1Char('-'), QLatin1Char('/')) || !number(2, d.day))
+        return std::nullopt;
+    if (i < n) {
+        if (!expect(QLatin1Char('T'), QLatin1Char(' ')) || !number(2, d.hour) || !expect(QLatin1Char(':'), QLatin1Char(':'))
+            || !number(2, d.minute))
+            return std::nullopt;
+        if (i < n && (!expect(QLatin1Char(':'), QLatin1Char(':')) || !number(2, d.second)))
+            return std::nullopt;
+        if (i < n) {
+            if (!expect(QLatin1Char('.'), QLatin1Char('.')) || i == n)
+                return std::nullopt;
+            int ignored = 0;
+            while (i < n)
+                if (!number(1, ignored))
+                    return std::nullopt;
         }
     }
-    return std::nullopt;
+    if (!QDate::isValid(d.year, d.month, d.day) || !QTime::isValid(d.hour, d.minute, d.second))
+        return std::nullopt;
+    return d;
+}
+
+QString formatted(const NaiveDateTime &d, bool iso)
+{
+    char buffer[24];
+    if (iso)
+        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", d.year, d.month, d.day, d.hour, d.minute,
+                      d.second);
+    else
+        std::snprintf(buffer, sizeof buffer, "%04d%02d%02d%02d%02d%02d", d.year, d.month, d.day, d.hour, d.minute,
+                      d.second);
+    return QString::fromLatin1(buffer);
 }
 
 // The integer a daily value's text names, for a column the database keeps as a number;
@@ -78,7 +130,7 @@ QString compareForm(const QString &dateTime)
     if (dateTime.isEmpty())
         return kZeroDate;
     if (const auto dt = parseDateTimeText(dateTime))
-        return dt->toString(QStringLiteral("yyyyMMddHHmmss"));
+        return formatted(*dt, false);
     return dateTime;
 }
 
@@ -89,7 +141,7 @@ QString storedDateTime(const QString &dailyText)
     const auto dt = parseDateTimeText(dailyText);
     if (!dt)
         throw CatalogueError(QStringLiteral("'%1' is not a valid date and time.").arg(dailyText));
-    return dt->toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    return formatted(*dt, true);
 }
 
 MergeAction mergeAction(const QString &dailyLastDateTime, const std::optional<QString> &catalogueLastDateTime)
@@ -129,8 +181,13 @@ CatalogueMerger::CatalogueMerger(const QString &databasePath, int batchRows)
             QStringLiteral("WebLink5"), QStringLiteral("MD5Code"), QStringLiteral("SongLength"),
             QStringLiteral("FileType"), QStringLiteral("FileSize"), QStringLiteral("StarLv"),
             QStringLiteral("LastDateTime"), QStringLiteral("BookID"), QStringLiteral("IsNew")}),
-      m_st(std::make_unique<Statements>(m_db.db())), m_batchRows(std::max(1, batchRows))
+      m_batchRows(std::max(1, batchRows))
 {
+    // Look-ups by FileID jump around the table; a larger page cache keeps them off the disk.
+    QSqlQuery pragma(m_db.db());
+    if (!pragma.exec(QStringLiteral("PRAGMA cache_size = -32768")))
+        throw CatalogueError(pragma.lastError().text());
+    m_st = std::make_unique<Statements>(m_db.db());
 }
 
 CatalogueMerger::~CatalogueMerger()
@@ -180,9 +237,16 @@ void CatalogueMerger::mergeDaily(const rowset::Rowset &daily, int book, MergeSta
                 batch.emplace(db);
                 inBatch = 0;
             }
+            const rowset::Row &values = daily.rows[size_t(r)];
             const auto text = [&](int which) { return daily.text(r, col[which]); };
-            const QString idText = text(FileID);
-            const QVariant fileId = integerValue(idText, QStringLiteral("FileID"));
+            // Typed integer columns are taken as they are; text columns are read as numbers.
+            const auto number = [&](int which) {
+                const int c = col[which];
+                if (daily.columns[size_t(c)].type == rowset::ColumnType::Int)
+                    return values[size_t(c)].isValid() ? values[size_t(c)] : QVariant(QMetaType(QMetaType::LongLong));
+                return integerValue(daily.text(r, c), QLatin1String(names[which]));
+            };
+            const QVariant fileId = number(FileID);
             if (fileId.isNull())
                 throw CatalogueError(QStringLiteral("A daily row has no FileID."));
             const QString dailyTime = text(LastDateTime);
@@ -201,10 +265,10 @@ void CatalogueMerger::mergeDaily(const rowset::Rowset &daily, int book, MergeSta
                 q.bindValue(0, fileId);
                 for (int i = FileName; i <= MD5Code; ++i)
                     q.bindValue(i, text(i));
-                q.bindValue(9, integerValue(text(SongLength), QStringLiteral("SongLength")));
-                q.bindValue(10, integerValue(text(FileType), QStringLiteral("FileType")));
-                q.bindValue(11, integerValue(text(FileSize), QStringLiteral("FileSize")));
-                q.bindValue(12, integerValue(text(StarLv), QStringLiteral("StarLv")));
+                q.bindValue(9, number(SongLength));
+                q.bindValue(10, number(FileType));
+                q.bindValue(11, number(FileSize));
+                q.bindValue(12, number(StarLv));
                 const QString when = storedDateTime(dailyTime);
                 q.bindValue(13, when.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(when));
                 q.bindValue(14, bookValue);
@@ -216,11 +280,11 @@ void CatalogueMerger::mergeDaily(const rowset::Rowset &daily, int book, MergeSta
                 QSqlQuery &q = m_st->overwrite;
                 for (int i = FileName; i <= MD5Code; ++i)
                     q.bindValue(i - FileName, text(i));
-                q.bindValue(8, integerValue(text(SongLength), QStringLiteral("SongLength")));
-                q.bindValue(9, integerValue(text(FileSize), QStringLiteral("FileSize")));
+                q.bindValue(8, number(SongLength));
+                q.bindValue(9, number(FileSize));
                 const QString when = storedDateTime(dailyTime);
                 q.bindValue(10, when.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(when));
-                q.bindValue(11, integerValue(text(StarLv), QStringLiteral("StarLv")));
+                q.bindValue(11, number(StarLv));
                 q.bindValue(12, fileId);
                 exec(q);
                 ++stats.overwritten;
