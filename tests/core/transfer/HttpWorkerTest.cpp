@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -237,4 +238,40 @@ TEST_F(WorkerFixture, DeadAndWrongSizeMirrorsBesideAGoodOne)
     EXPECT_EQ(download({dead, bad.url("/song.mp3"), good.url("/song.mp3")}, body), DownloadOutcome::Completed);
     EXPECT_EQ(ringFile(QStringLiteral("song.mp3")).toStdString(), body);
     EXPECT_EQ(count(bad.requests(), "GET"), 0);
+}
+
+TEST_F(WorkerFixture, ShutdownMidTransferJoinsEveryThreadAndLeavesWholeFiles)
+{
+    const std::string big = content(900000);
+    RawHttpServer slow([&](const RawRequest &r, auto &conn) {
+        RawFileOptions o;
+        if (r.method == "GET" && r.header("range") != "bytes=0-100000")
+            o.stallMs = 20000; // the first segment comes, the others hang
+        RawHttpServer::serveFile(r, conn, big, o);
+    });
+    EngineSettings settings;
+    settings.inactivityTimeoutMs = 60000;
+    auto engine = std::make_unique<TransferEngine>(settings);
+    auto m = std::make_shared<TTransmitManager>(*engine);
+    m->FileMD5Code = md5Of(big);
+    m->Filesize = std::uint32_t(big.size());
+    const QString path = folder.path(QStringLiteral("Ring/song.mp3"));
+    m->LoadDownloadMap(m->CreateDownloadMap(path, m->Filesize, kSegmentSize, m->FileMD5Code));
+    for (int i = 0; i < 3; ++i)
+        m->addUrl(QByteArray::fromStdString(slow.url("/song.mp3")));
+    engine->setTheTransmitManager(m);
+    engine->startManagerThread();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m->bytesDone() >= 100000; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count(slow.requests(), "GET") >= 3; }, 30000));
+    engine->shutdown(); // the close route: returns only when every thread has ended
+    EXPECT_EQ(engine->HttpThreadList.Count(), 0);
+    EXPECT_TRUE(m->released());
+    EXPECT_EQ(m->outcome(), DownloadOutcome::Stopped);
+    TDownloadMap map;
+    ASSERT_NO_THROW(TTextComponentStreamer::fromText(ringFile(QStringLiteral("song.mp3.map")), map));
+    EXPECT_TRUE(map.Segments().Items(0).Completed);
+    EXPECT_EQ(map.IncompleteCount(), 8);
+    EXPECT_EQ(ringFile(QStringLiteral("song.mp3.data")).left(100000).toStdString(), big.substr(0, 100000));
+    engine.reset();
+    EXPECT_TRUE(exists(QStringLiteral("song.mp3.map")));
 }
