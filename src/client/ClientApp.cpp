@@ -2,11 +2,15 @@
 
 #include "catalogue/TxDataModule.h"
 #include "client/ClientContext.h"
+#include "client/CopyrightInfoFrm.h"
 #include "client/MainFrm.h"
+#include "client/RightBtmMsgDlgFrm.h"
 #include "platform/SingleInstance.h"
 #include "skin/ErrorBox.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 
 namespace tunelix::client {
 
@@ -16,18 +20,36 @@ int runClient(const ProgramFolder &folder)
     if (instance.alreadyRunning())
         return 0;
 
+    // The main window lives in the tray when minimised; closing the about window or a
+    // popup must not end the client.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // The objects in their creation order; all live until the process ends.
     ClientContext context(folder);
-    catalogue::TTxDataModule data(folder.catalogueDatabase());
-    TmainFrm mainFrm(context, data);
+    catalogue::TTxDataModule TxDataModule(folder.catalogueDatabase());
 
-    QObject::connect(&instance, &SingleInstance::restoreRequested, &mainFrm, [&mainFrm] {
-        mainFrm.showNormal();
-        mainFrm.raise();
-        mainFrm.activateWindow();
-    });
-
-    mainFrm.show();
+    TmainFrm mainFrm(context, TxDataModule);
+    // >>> Playback and transfer engine: fill mainFrm.hooks here, before FormCreate.
+    // <<<
     skin::runHandler(&mainFrm, [&] { mainFrm.FormCreate(); });
+
+    TRightBtmMsgDlgFrm RightBtmMsgDlgFrm(folder);
+    mainFrm.setStatusPopup(&RightBtmMsgDlgFrm);
+    // >>> Playback: the song info window TSongInfoFrm is created here.
+    // <<<
+    TCopyrightInfoFrm CopyrightInfoFrm(folder);
+    mainFrm.setAboutWindow(&CopyrightInfoFrm);
+
+    QObject::connect(&instance, &SingleInstance::restoreRequested, &mainFrm,
+                     [&mainFrm] { skin::runHandler(&mainFrm, [&] { mainFrm.ShowFrmExecute(nullptr); }); });
+
+    // At the centre of the desktop when first shown.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect r(QPoint(), mainFrm.size());
+        r.moveCenter(screen->availableGeometry().center());
+        mainFrm.move(r.topLeft());
+    }
+    mainFrm.show();
     return QApplication::exec();
 }
 

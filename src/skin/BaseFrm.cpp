@@ -2,6 +2,7 @@
 
 #include "skin/Artwork.h"
 #include "skin/ErrorBox.h"
+#include "skin/GlowLabel.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -98,6 +99,19 @@ TBaseFrm::TBaseFrm(ProgramFolder folder, QWidget *parent)
 void TBaseFrm::setClientSize(int width, int height)
 {
     setFixedSize(width, height);
+}
+
+void TBaseFrm::setCaptionText(const QString &text)
+{
+    if (!m_caption) {
+        m_caption = new GlowLabel(QString(), TopMiddle);
+        m_caption->setFont(uiFont(12, true));
+        m_caption->setTextColour(Qt::white);
+        m_caption->setGlowColour(QColor(0, 200, 230));
+        m_caption->setGeometry(2, 4, 160, 22);
+        m_caption->lower(); // title-bar buttons stay above it
+    }
+    m_caption->setText(text);
 }
 
 void TBaseFrm::LoadFrameImages(const QString &folder)

@@ -12,6 +12,8 @@
 
 namespace tunelix::skin {
 
+class GlowLabel;
+
 // A frame picture that could not be read; the message names the file.
 class FrameImageError : public std::runtime_error
 {
@@ -45,6 +47,9 @@ public:
     // loading with FrameImageError: its piece and the later ones show their plain
     // colours; the window stays usable.
     void LoadFrameImages(const QString &folder);
+
+    // Draws `text` as the caption on the title band (the frame has no system caption).
+    void setCaptionText(const QString &text);
 
     // The size of the whole window (the frame has no system border).
     void setClientSize(int width, int height);
@@ -81,6 +86,7 @@ private:
 
     ProgramFolder m_folder;
     SkinPanel *m_pieces[9];
+    GlowLabel *m_caption = nullptr;
 };
 
 } // namespace tunelix::skin

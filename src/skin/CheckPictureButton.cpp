@@ -23,6 +23,8 @@ void CheckPictureButton::setChecked(bool checked)
 {
     m_checked = checked;
     update();
+    if (const auto handler = onCheckChange)
+        handler(checked);
     emit checkChanged(checked);
 }
 

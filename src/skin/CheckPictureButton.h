@@ -3,14 +3,17 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <functional>
+
 namespace tunelix::skin {
 
 // A check-able picture button: one picture when unchecked, another when checked, a
 // lighter look under the pointer, and a hint (tool tip). A click toggles it.
-// checkChanged is emitted on every setChecked(), also when the program sets the
-// state it has already: handlers that must run on each set rely on that. The signal
-// is delivered at once (direct connections), so a handler may set the state again
-// from inside itself. GUI thread only.
+// onCheckChange runs (and checkChanged is emitted after it) on every setChecked(),
+// also when the program sets the state it has already: handlers that must run on each
+// set rely on that. The handler runs at once, so it may set the state again from
+// inside itself; an exception from it leaves setChecked() (a click shows it in the
+// error box). GUI thread only.
 class CheckPictureButton : public QWidget
 {
     Q_OBJECT
@@ -22,6 +25,8 @@ public:
 
     bool isChecked() const { return m_checked; }
     void setChecked(bool checked);
+
+    std::function<void(bool checked)> onCheckChange;
 
     QSize sizeHint() const override;
 

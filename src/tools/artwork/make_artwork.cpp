@@ -414,6 +414,10 @@ int main(int argc, char *argv[])
     for (int n = 1; n <= 4; ++n)
         savePng(QStringLiteral("stars%1").arg(n), {48, 12}, [n](QPainter &p, const QRectF &r) { stars(p, r, n); });
     savePng(QStringLiteral("newBadge"), {48, 12}, newBadge);
+    // The new-marker list's "one star": centred like the NEW badge it alternates with.
+    savePng(QStringLiteral("newStar"), {48, 12}, [](QPainter &p, const QRectF &r) {
+        stars(p, QRectF(r.center().x() - 6, r.top(), 12, r.height()), 1);
+    });
     savePng(QStringLiteral("stateFetch"), {12, 12}, [](QPainter &p, const QRectF &r) {
         glossyCircle(p, r.adjusted(0.5, 0.5, -0.5, -0.5), QColor(70, 78, 92));
         curvedArrow(p, r, Qt::white);
