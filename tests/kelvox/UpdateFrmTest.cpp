@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QProgressBar>
 #include <QTest>
 
@@ -244,6 +245,94 @@ TEST_F(UpdateWindow, ProgressShowsWhileAFetchRunsAndClosingStopsIt)
     EXPECT_FALSE(QFile::exists(folder.path(QStringLiteral("big.bin"))));
     EXPECT_TRUE(errors.isEmpty());
     EXPECT_EQ(test::readAllRows(folder.folder().catalogueDatabase()).at(1).isNew, 1);
+}
+
+} // namespace
+
+namespace {
+
+// The whole run against a real nginx on 127.0.0.1: HEAD and GET over HTTP/1.0 as a
+// real server answers them.
+TEST(UpdateAgainstNginx, FetchesAndMerges)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    const skin::ErrorHandler previous = skin::setErrorHandler([](QWidget *, const QString &) {});
+    test::TempProgramFolder www;
+    test::TempProgramFolder folder;
+    test::writeCatalogue(folder.folder().catalogueDatabase(), {});
+    test::NginxServer nginx(www.folder().root(), {{"", ""}});
+    nginx.start();
+    const auto url = [&](const char *path) { return QString::fromStdString(nginx.url(0, path)); };
+
+    const QByteArray dailyXml = rowset::rowsetToXml(update::dailyRowset({dailyRow(7, QStringLiteral("Don't Stop.mp3"))}));
+    www.writeFile(QStringLiteral("files/tunelix"), kProgram);
+    www.writeFile(QStringLiteral("files/12.daily"), dailyXml);
+    test::writeManifest(www, {{url("/files/tunelix"), QStringLiteral("tunelix"), QString(), test::md5Hex(kProgram)},
+                              {url("/files/12.daily"), QStringLiteral("12.daily"), QStringLiteral("daily\\"),
+                               test::md5Hex(dailyXml)}});
+
+    QStringList errors;
+    TUpdateFrm w(folder.folder());
+    w.setManifestUrl(url("/ver.xml"));
+    w.setErrorBox([&](QWidget *, const QString &m) { errors << m; });
+    w.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.isVisible() || !errors.isEmpty(); }, kWaitMs));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(folder.readFile(QStringLiteral("tunelix")), kProgram);
+    const auto rows = test::readAllRows(folder.folder().catalogueDatabase());
+    ASSERT_EQ(rows.count(7), 1u);
+    EXPECT_EQ(rows.at(7).bookId, 12);
+    EXPECT_EQ(rows.at(7).isNew, 1);
+    skin::setErrorHandler(previous);
+}
+
+// The program killed in the middle of a fetch leaves the old file whole.
+TEST(KilledUpdater, LeavesNoHalfWrittenFile)
+{
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/kelvox");
+    ASSERT_TRUE(QFile::exists(program));
+    test::TempProgramFolder folder;
+    test::writeCatalogue(folder.folder().catalogueDatabase(), {});
+    ASSERT_TRUE(QFile::copy(program, folder.path(QStringLiteral("kelvox"))));
+    QFile::setPermissions(folder.path(QStringLiteral("kelvox")), QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
+    folder.writeFile(QStringLiteral("big.bin"), QByteArray("the old content"));
+
+    std::atomic<bool> bodyStarted{false};
+    std::atomic<bool> release{false};
+    test::LoopbackServer server;
+    server.server().Get("/big.bin", [&](const httplib::Request &, httplib::Response &res) {
+        res.set_content_provider(size_t(kProgram.size()), "application/octet-stream",
+                                 [&](size_t offset, size_t, httplib::DataSink &sink) {
+                                     if (offset == 0) {
+                                         sink.write(kProgram.constData(), 50000);
+                                         return true;
+                                     }
+                                     bodyStarted.store(true);
+                                     for (int i = 0; i < 1200 && !release.load(); ++i)
+                                         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                                     return false;
+                                 });
+    });
+    QByteArray manifest;
+    server.server().Get("/ver.xml", [&](const httplib::Request &, httplib::Response &res) {
+        res.set_content(std::string(manifest.constData(), size_t(manifest.size())), "text/xml");
+    });
+    server.start();
+    manifest = rowset::rowsetToXml(update::manifestRowset(
+        {{QString::fromStdString(server.url("/big.bin")), QStringLiteral("big.bin"), QString(), QStringLiteral("0")}}));
+
+    QProcess kelvox;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KELVOX_MANIFEST_URL"), QString::fromStdString(server.url("/ver.xml")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    kelvox.setProcessEnvironment(env);
+    kelvox.start(folder.path(QStringLiteral("kelvox")), {});
+    ASSERT_TRUE(kelvox.waitForStarted(kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bodyStarted.load(); }, kWaitMs));
+    kelvox.kill();
+    ASSERT_TRUE(kelvox.waitForFinished(kWaitMs));
+    release.store(true);
+    EXPECT_EQ(folder.readFile(QStringLiteral("big.bin")), QByteArray("the old content"));
 }
 
 } // namespace
