@@ -63,8 +63,6 @@ DownloadQueue::DownloadQueue(TransferEngine &engine, catalogue::TTxDataModule &d
         QMetaObject::invokeMethod(this, [this, generation, outcome] { onEngineReleased(generation, outcome); },
                                   Qt::QueuedConnection);
     };
-    m_nextFileTimer.setInterval(500);
-    connect(&m_nextFileTimer, &QTimer::timeout, this, &DownloadQueue::NextFileTimerTimer);
     m_progressTimer.setInterval(250);
     connect(&m_progressTimer, &QTimer::timeout, this, [this] {
         if (m_engine.TheTransmitManager())
@@ -157,7 +155,6 @@ void DownloadQueue::stopTransfer()
 
 void DownloadQueue::shutdown()
 {
-    m_nextFileTimer.stop();
     m_progressTimer.stop();
     m_engine.shutdown();
 }

@@ -85,8 +85,6 @@ public:
     void shutdown();
 
     DownloadProgress progress() const;
-    // The 500 ms timer the window enables with auto-download.
-    QTimer &NextFileTimer() { return m_nextFileTimer; }
 
 signals:
     // A download began: the window shows "Download-" + fileName and sets the status
@@ -109,7 +107,6 @@ private:
     std::atomic<bool> &PlayingNow;
     std::atomic<bool> &AutoDownloadOn;
     DownloadQueueHost &m_host;
-    QTimer m_nextFileTimer;
     QTimer m_progressTimer;
     QString m_currentName;
     std::uint64_t m_currentGeneration = 0;

@@ -275,3 +275,37 @@ TEST_F(WorkerFixture, ShutdownMidTransferJoinsEveryThreadAndLeavesWholeFiles)
     engine.reset();
     EXPECT_TRUE(exists(QStringLiteral("song.mp3.map")));
 }
+
+TEST_F(WorkerFixture, LateReplyOfAReleasedDownloadNeverReachesTheNextOne)
+{
+    RawHttpServer late([&](const RawRequest &r, auto &conn) {
+        RawFileOptions o;
+        if (r.method == "GET")
+            o.stallMs = 1500; // the reply comes after the download was released
+        RawHttpServer::serveFile(r, conn, body, o);
+    });
+    EngineSettings settings;
+    settings.inactivityTimeoutMs = 60000;
+    TransferEngine engine(settings);
+    const QString path = folder.path(QStringLiteral("Ring/song.mp3"));
+    auto first = std::make_shared<TTransmitManager>(engine);
+    first->FileMD5Code = md5Of(body);
+    first->Filesize = std::uint32_t(body.size());
+    first->LoadDownloadMap(first->CreateDownloadMap(path, first->Filesize, kSegmentSize, first->FileMD5Code));
+    first->addUrl(QByteArray::fromStdString(late.url("/song.mp3")));
+    first->StartHttpThreads();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return count(late.requests(), "GET") >= 1; }, 30000));
+    // Released without aborting its worker: the worker is still waiting for its reply.
+    engine.releaseManager(first, DownloadOutcome::Stopped);
+    auto second = std::make_shared<TTransmitManager>(engine);
+    second->FileMD5Code = md5Of(body);
+    second->Filesize = std::uint32_t(body.size());
+    second->LoadDownloadMap(path + QStringLiteral(".map"));
+    ASSERT_TRUE(second->Active());
+    engine.setTheTransmitManager(second);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.HttpThreadList.Count(first->generation()) == 0; }, 30000));
+    EXPECT_EQ(second->mapSnapshot().IncompleteCount(), 3);
+    EXPECT_EQ(second->bytesDone(), 0u);
+    EXPECT_EQ(dataSize(), 0);
+    EXPECT_FALSE(ringFile(QStringLiteral("song.mp3.map")).contains("Completed"));
+}
