@@ -29,6 +29,13 @@ GetRunner::GetRunner(transfer::TransferEngine &engine, catalogue::TTxDataModule 
     connect(&m_progress, &QTimer::timeout, this, [this] { showProgress(false); });
 }
 
+GetRunner::~GetRunner()
+{
+    m_engine.shutdown();
+    m_engine.DownloadCompleted = nullptr;
+    m_engine.ManagerReleased = nullptr;
+}
+
 void GetRunner::add(const catalogue::CatalogueRow &row)
 {
     m_rows.push_back(row);

@@ -32,6 +32,8 @@ class GetRunner : public QObject
 public:
     GetRunner(transfer::TransferEngine &engine, catalogue::TTxDataModule &data, QString ringFolder,
               GetOptions options, QObject *parent = nullptr);
+    // Shuts the engine down first: no engine event can reach a destroyed runner.
+    ~GetRunner() override;
 
     void add(const catalogue::CatalogueRow &row);
     void addMissing(qint32 fileId, const QString &why);
