@@ -219,3 +219,32 @@ TEST_F(SongInfoFrmTest, SaveToCopiesTheCurrentRowsFileOrLeavesNothingBehind)
     EXPECT_THROW(window->seBtnOpenFolderClick(), std::runtime_error);
     EXPECT_FALSE(QFileInfo::exists(answer));
 }
+
+TEST_F(SongInfoFrmTest, TheSliderIsDrawnFromItsSkinPicture)
+{
+    const QString picture = QStringLiteral(TUNELIX_SOURCE_DIR "/artwork/skin/seek.png");
+    folder.writeFile(QStringLiteral("skin/.keep"), {});
+    QFile::copy(picture, folder.path(QStringLiteral("skin/seek.png")));
+    window->FormCreate();
+    const QImage skin(picture);
+    SeekSlider *slider = window->USSliderEx1;
+    slider->setMax(100);
+    struct Case
+    {
+        std::int16_t position;
+        int thumbLeft;
+    };
+    const Case cases[] = {{0, 0}, {100, slider->width() - 11}, {50, (slider->width() - 11) / 2}};
+    for (const Case &c : cases) {
+        slider->setPosition(c.position);
+        const QImage drawn = slider->grab().toImage();
+        // The thumb, unscaled, from its place at 74,0 in the picture.
+        EXPECT_EQ(drawn.pixel(c.thumbLeft + 5, 6), skin.pixel(74 + 5, 6)) << c.position;
+        EXPECT_EQ(drawn.pixel(c.thumbLeft + 4, 2), skin.pixel(74 + 4, 2)) << c.position;
+    }
+    // The track's middle stretched across; the thumb is at the start.
+    slider->setPosition(0);
+    const QImage drawn = slider->grab().toImage();
+    EXPECT_EQ(drawn.pixel(slider->width() / 2, 5), skin.pixel(37, 5));
+    EXPECT_EQ(drawn.pixel(slider->width() - 2, 5), skin.pixel(72, 5)); // the right end, unstretched
+}
