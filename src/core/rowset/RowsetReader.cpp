@@ -109,12 +109,8 @@ bool Parser::nextChild()
             return true;
         case QXmlStreamReader::EndElement:
             return false;
-        case QXmlStreamReader::Characters:
-            if (!m_xml.isWhitespace() && !m_xml.isCDATA())
-                break; // stray text between elements carries nothing; ignore it
-            break;
         default:
-            break;
+            break; // whitespace, comments, processing instructions and stray text carry nothing
         }
     }
     failIfXmlError();
@@ -279,7 +275,9 @@ void Parser::readDataType(ColumnDecl &decl)
     skipElement();
 }
 
-std::optional<ColumnType> typeFromNames(const QString &type, const QString &dbType)
+// rs:dbtype only refines within a kind (currency, numeric, timestamp ...), so the
+// XDR type alone decides the value model.
+std::optional<ColumnType> typeFromNames(const QString &type)
 {
     const QString t = type.toLower();
     if (t.isEmpty() || t == QLatin1String("string") || t == QLatin1String("char") || t == QLatin1String("uri"))
@@ -302,7 +300,6 @@ std::optional<ColumnType> typeFromNames(const QString &type, const QString &dbTy
         return ColumnType::DateTime;
     if (t == QLatin1String("uuid"))
         return ColumnType::Uuid;
-    Q_UNUSED(dbType);
     return std::nullopt;
 }
 
@@ -324,7 +321,7 @@ void Parser::finishColumns()
     for (ColumnDecl &d : all) {
         if (d.column.name.isEmpty())
             d.column.name = d.column.key;
-        const auto type = typeFromNames(d.typeName, d.dbType);
+        const auto type = typeFromNames(d.typeName);
         if (!type)
             throw RowsetError(QStringLiteral("%1: line %2, column %3: column '%4' has the unsupported type '%5'")
                                   .arg(m_source)

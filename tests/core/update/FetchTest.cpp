@@ -4,6 +4,7 @@
 #include "support/UpdateFixtures.h"
 #include "update/FilePass.h"
 #include "update/HttpFetcher.h"
+#include "update/UpdateStep.h"
 
 #include <QDir>
 
@@ -300,6 +301,40 @@ TEST(FilePass, CancelStopsBeforeTheNextRow)
                                                         QString(), QString()}},
                                      fetcher, {}, &cancel),
                  update::UpdateCancelled);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ManifestAddress, EnvironmentOverridesTheBuiltInAddressOnlyWithAnHttpAddress)
+{
+    const QString builtIn = QStringLiteral("http://update.example/ver.xml");
+    const QByteArray saved = qgetenv("KELVOX_MANIFEST_URL");
+    const struct
+    {
+        const char *env; // nullptr: unset
+        QString want;
+    } cases[] = {
+        {nullptr, builtIn},
+        {"", builtIn},
+        {"http://127.0.0.1:8080/ver.xml", QStringLiteral("http://127.0.0.1:8080/ver.xml")},
+        {"HTTP://127.0.0.1/v.xml", QStringLiteral("HTTP://127.0.0.1/v.xml")},
+        {"127.0.0.1/ver.xml", builtIn},
+        {"file:///etc/passwd", builtIn},
+        {"http://", builtIn},
+    };
+    for (const auto &c : cases) {
+        if (c.env)
+            qputenv("KELVOX_MANIFEST_URL", c.env);
+        else
+            qunsetenv("KELVOX_MANIFEST_URL");
+        EXPECT_EQ(update::manifestUrl(builtIn), c.want) << (c.env ? c.env : "(unset)");
+    }
+    if (saved.isNull())
+        qunsetenv("KELVOX_MANIFEST_URL");
+    else
+        qputenv("KELVOX_MANIFEST_URL", saved);
 }
 
 } // namespace
