@@ -392,8 +392,30 @@ void AudioPlayer::run()
     std::uint64_t writtenEpoch = kNoEpoch; // epoch of the last chunk written
     Clock::time_point anchor;              // pacing: when anchorFrames began to count
     std::uint64_t anchorFrames = 0;
+    // A queued stream has begun in the decoder; the message waits until the switch is
+    // heard, so that a listener who restarts playing on it does not cut off the end of
+    // the stream before it (what is written ahead is dropped on a stop).
+    struct
+    {
+        bool active = false;
+        std::uint64_t session = 0;
+        std::uint64_t atFrame = 0; // in frames counted from the anchor
+    } pending;
 
     while (true) {
+        if (pending.active) {
+            const bool playingOn = !m_quit && m_state == State::Playing && m_current && writtenEpoch == m_epoch;
+            const auto heardFrames = static_cast<std::uint64_t>(
+                std::chrono::duration<double>(Clock::now() - anchor).count() * static_cast<double>(outRate));
+            if (!playingOn || m_mode == OutputMode::SilentUnpaced || heardFrames >= pending.atFrame) {
+                pending.active = false;
+                const std::uint64_t session = pending.session;
+                lock.unlock();
+                deliverQueuedStreamBegan(session);
+                lock.lock();
+                continue;
+            }
+        }
         if (!m_quit && !(m_state == State::Playing && m_current)) {
             if (m_output) {
                 if (m_state == State::Paused) {
@@ -457,14 +479,12 @@ void AudioPlayer::run()
         stream.framesDecoded += frames;
         m_positionFrames += frames;
 
-        bool announce = false;
-        const std::uint64_t session = m_session;
         if (rc != MPG123_OK) { // the end of the stream, or a stream that cannot go on
             if (!m_queue.empty() && stream.framesDecoded > 0) {
                 m_current = std::move(m_queue.front());
                 m_queue.pop_front();
                 m_positionFrames = 0;
-                announce = true;
+                pending = {true, m_session, anchorFrames + frames};
             } else {
                 if (stream.framesDecoded == 0) {
                     m_error = "no audio could be decoded";
@@ -482,12 +502,10 @@ void AudioPlayer::run()
             m_output->write(m_chunk.data(), m_chunk.size());
             m_framesWritten += frames;
         }
-        if (announce)
-            deliverQueuedStreamBegan(session);
         lock.lock();
 
+        anchorFrames += frames;
         if (frames > 0 && m_output->needsClockPacing()) {
-            anchorFrames += frames;
             const auto heardAt = anchor
                 + std::chrono::microseconds(anchorFrames * 1'000'000 / static_cast<std::uint64_t>(outRate));
             const std::uint64_t epoch = writtenEpoch;

@@ -99,6 +99,37 @@ TEST_F(AudioPlayerTest, TwoQueuedPlaysHandExactlyTwiceTheFilesSamplesToTheOutput
     EXPECT_TRUE(messages.onOwnThread.load());
 }
 
+struct Timing
+{
+    std::chrono::steady_clock::time_point began;
+    std::atomic<std::int64_t> messageAfterMs{-1};
+};
+
+int noteMessageTime(void *, void *userData, int message, std::intptr_t, std::intptr_t)
+{
+    auto *timing = static_cast<Timing *>(userData);
+    if (message == library::kMsgNextSongBegins)
+        timing->messageAfterMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - timing->began).count();
+    return 0;
+}
+
+// The output runs ahead of what is heard; the message waits for the switch to be heard,
+// so that restarting on it does not cut off the end of the first copy.
+TEST_F(AudioPlayerTest, MessageComesWhenTheQueuedFileIsHeard)
+{
+    const std::string file = tone("tone.mp3", 1.0);
+    AudioPlayer player(OutputMode::Silent);
+    Timing timing;
+    player.setCallback(&noteMessageTime, 256, &timing);
+    ASSERT_TRUE(player.openFile(file));
+    timing.began = std::chrono::steady_clock::now();
+    ASSERT_TRUE(player.play());
+    ASSERT_TRUE(player.addFile(file));
+    ASSERT_TRUE(eventually([&] { return timing.messageAfterMs >= 0; }));
+    EXPECT_GE(timing.messageAfterMs.load(), 1000 - 30); // never before the first second is heard
+}
+
 TEST_F(AudioPlayerTest, MessageMaskWithoutTheBitSendsNothing)
 {
     const std::string file = tone("tone.mp3", 0.3);
