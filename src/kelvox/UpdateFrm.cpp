@@ -108,7 +108,14 @@ void TUpdateFrm::FormActivate()
     // The task-bar button is already gone: the window is a tool window.
     Lbl_Note->setText(QStringLiteral("Ver"));
 
-    m_fetcher = std::make_unique<update::HttpFetcher>(m_fetchSettings);
+    try {
+        m_fetcher = std::make_unique<update::HttpFetcher>(m_fetchSettings);
+    } catch (const std::exception &) {
+        // No HTTP client, no manifest: the same silent end as an unreachable server.
+        setHideAnimation(false);
+        close();
+        return;
+    }
     m_fetcher->onFetchStarted = [this](const update::FetchProgress &p) {
         QMetaObject::invokeMethod(this, [this, p] { fetchStarted(p); }, Qt::QueuedConnection);
     };

@@ -159,6 +159,9 @@ struct CatalogueMerger::Statements
     explicit Statements(const QSqlDatabase &db)
         : maxBook(db), lookup(db), append(db), overwrite(db), clearFlags(db), setFlags(db)
     {
+        // Results are read once, front to back; no client-side copy of them is kept.
+        maxBook.setForwardOnly(true);
+        lookup.setForwardOnly(true);
         prepare(maxBook, QStringLiteral(" select max(BookID) as MaxBookID from RngFileInfo "));
         prepare(lookup, QStringLiteral(" select FileID,LastDateTime from RngFileInfo  where FileID= ?"));
         prepare(append, QStringLiteral("insert into RngFileInfo (FileID, FileName, WebLink, WebLink1, WebLink2, "
