@@ -51,8 +51,16 @@ QVariant normalised(const QVariant &value, const Column &column)
         break;
     }
     case ColumnType::Bool:
-        if (value.typeId() == QMetaType::Bool)
-            return value;
+        if (value.typeId() == QMetaType::QString) {
+            const QString t = value.toString().toLower();
+            if (t == QLatin1String("true") || t == QLatin1String("1"))
+                return true;
+            if (t == QLatin1String("false") || t == QLatin1String("0"))
+                return false;
+            break;
+        }
+        if (value.canConvert<bool>())
+            return value.toBool();
         break;
     case ColumnType::DateTime: {
         const QDateTime dt = value.toDateTime();
@@ -60,10 +68,12 @@ QVariant normalised(const QVariant &value, const Column &column)
             return dt;
         break;
     }
-    case ColumnType::Uuid:
-        if (value.typeId() == QMetaType::QUuid)
-            return value;
+    case ColumnType::Uuid: {
+        const QUuid u = value.typeId() == QMetaType::QUuid ? value.toUuid() : QUuid::fromString(value.toString());
+        if (!u.isNull() || value.toString().count(QLatin1Char('0')) >= 32)
+            return u;
         break;
+    }
     case ColumnType::Bytes:
         if (value.typeId() == QMetaType::QByteArray)
             return value;

@@ -28,7 +28,8 @@ namespace tunelix::rowset {
 //   string stays an empty string;
 // - values in the text form of valueText(): C-locale numbers, True/False, dates as
 //   yyyy-MM-ddTHH:mm:ss, bytes as hex; a value is first converted to the column's type
-//   (a QString "12" in an Int column is written as 12), and one that does not convert,
+//   (a QString "12" in an Int column is written as 12, "True" or 1 in a Bool column as
+//   True, a "{...}" text in a Uuid column as that uuid), and one that does not convert,
 //   or a string with a control character XML cannot carry, throws RowsetError;
 // - the five XML special characters are escaped, TAB, CR and LF as character
 //   references, so multi-line text survives; the output is UTF-8 without a declaration;
