@@ -77,7 +77,16 @@ std::unique_ptr<AudioOutput> makeDeviceOutput(std::string &error)
         return nullptr;
     }
     out123_param2(handle.get(), OUT123_FLAGS, OUT123_QUIET, 0.0, nullptr);
-    if (out123_open(handle.get(), nullptr, nullptr) != 0) {
+    // Only the system's own sound services: some other output modules of libout123
+    // (OpenAL, JACK) "open" without any device and then never finish playing.
+#if defined(_WIN32)
+    const char *drivers = "win32_wasapi,win32";
+#elif defined(__APPLE__)
+    const char *drivers = "coreaudio";
+#else
+    const char *drivers = "pulse,alsa";
+#endif
+    if (out123_open(handle.get(), drivers, nullptr) != 0) {
         error = out123_strerror(handle.get());
         return nullptr;
     }
