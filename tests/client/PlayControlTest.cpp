@@ -241,3 +241,16 @@ TEST_F(PlayControlTest, AnOldPlayerIsRefusedWithItsMessage)
     control.PlayCurrentFile();
     EXPECT_FALSE(context.PlayingNow);
 }
+
+TEST_F(PlayControlTest, APlayRequestedFromAnotherThreadRunsOnTheGuiThread)
+{
+    ASSERT_TRUE(control.createPlayer());
+    data.qry1()->setCurrentIndex(0);
+    std::thread::id ranOn;
+    QObject::connect(&control, &PlayControl::playStarted, [&] { ranOn = std::this_thread::get_id(); });
+    std::thread([&] { control.requestPlayCurrentFile(); }).join();
+    EXPECT_EQ(ranOn, std::thread::id()); // not yet: it waits for the GUI thread's event loop
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ranOn != std::thread::id(); }, kPatienceMs));
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+    EXPECT_TRUE(context.PlayingNow);
+}
