@@ -142,6 +142,23 @@ TEST_F(FrameWindow, MissingSkinFolderLeavesAUsableWindowInPlainColours)
     EXPECT_TRUE(frm.isVisible());
 }
 
+TEST_F(FrameWindow, DraggingAnyPieceOrTheFreeContentAreaMovesTheWindow)
+{
+    writeSkin();
+    TBaseFrm frm(folder.folder());
+    frm.move(100, 100);
+    frm.show();
+    for (SkinPanel *panel : {frm.TopMiddle, frm.CenterMiddle, frm.BtmRight, frm.CenterLeft}) {
+        SCOPED_TRACE(panel->objectName().toStdString());
+        const QPoint before = frm.pos();
+        const QPoint grip(panel->width() / 2, panel->height() / 2);
+        QTest::mousePress(panel, Qt::LeftButton, {}, grip);
+        QTest::mouseMove(panel, grip + QPoint(20, 15));
+        QTest::mouseRelease(panel, Qt::LeftButton, {}, grip + QPoint(20, 15));
+        EXPECT_EQ(frm.pos(), before + QPoint(20, 15));
+    }
+}
+
 struct PlacementCase
 {
     QRect workArea;
