@@ -403,7 +403,8 @@ void AudioPlayer::run()
     } pending;
 
     while (true) {
-        if (pending.active) {
+        // While paused the switch is not heard: the message waits for the resume.
+        if (pending.active && !(m_state == State::Paused && !m_quit)) {
             const bool playingOn = !m_quit && m_state == State::Playing && m_current && writtenEpoch == m_epoch;
             const auto heardFrames = static_cast<std::uint64_t>(
                 std::chrono::duration<double>(Clock::now() - anchor).count() * static_cast<double>(outRate));
