@@ -336,3 +336,25 @@ TEST(KilledUpdater, LeavesNoHalfWrittenFile)
 }
 
 } // namespace
+
+namespace {
+
+// Snapshots cross threads coalesced and may arrive late: a snapshot of an earlier
+// fetch must never overwrite the display of a later one.
+TEST(UpdateProgress, LateSnapshotOfAnEarlierFetchIsDropped)
+{
+    test::TempProgramFolder folder;
+    TUpdateFrm w(folder.folder());
+    w.Kelvox_HttpCliDocData({2, 10, 40});
+    EXPECT_EQ(w.Lbl_Speed->text(), QStringLiteral("10/40"));
+    EXPECT_EQ(w.Up_ProgressBar->maximum(), 40);
+    EXPECT_EQ(w.Up_ProgressBar->value(), 10);
+    w.Kelvox_HttpCliDocData({1, 900, 1000});
+    EXPECT_EQ(w.Lbl_Speed->text(), QStringLiteral("10/40"));
+    w.Kelvox_HttpCliDocData({3, qint64(5) << 32, qint64(6) << 32}); // beyond the bar's int range
+    EXPECT_EQ(w.Lbl_Speed->text(), QStringLiteral("%1/%2").arg(qint64(5) << 32).arg(qint64(6) << 32));
+    EXPECT_GT(w.Up_ProgressBar->maximum(), 0);
+    EXPECT_EQ(double(w.Up_ProgressBar->value()) / w.Up_ProgressBar->maximum(), 5.0 / 6.0);
+}
+
+} // namespace
