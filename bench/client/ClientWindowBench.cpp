@@ -57,6 +57,15 @@ double msSinceProcessStart()
     return nowMs - startTicks * 1000.0 / sysconf(_SC_CLK_TCK);
 }
 
+// CPU time of this process so far (user + system), which a loaded machine does not inflate.
+double cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec * 1000.0 + usage.ru_utime.tv_usec / 1000.0 + usage.ru_stime.tv_sec * 1000.0 +
+           usage.ru_stime.tv_usec / 1000.0;
+}
+
 long peakMemoryKb()
 {
     rusage usage{};
@@ -128,6 +137,7 @@ int run(const QString &dir)
     while (!painted && guard.elapsed() < 30000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     const double firstPaint = msSinceProcessStart();
+    const double firstPaintCpu = cpuMs();
     if (!painted) {
         std::fprintf(stderr, "the grid never painted\n");
         return 1;
@@ -137,14 +147,25 @@ int run(const QString &dir)
     // Scroll a page at a time, repainting the three grids each time.
     QScrollBar *bar = mainFrm.wwDBGrid1->verticalScrollBar();
     std::vector<double> pages;
+    double worstCpu = 0;
+    int overCpu = 0;
     QElapsedTimer t;
+    auto threadCpuMs = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+    };
     while (bar->value() < bar->maximum()) {
+        const double cpuBefore = threadCpuMs();
         t.start();
         bar->setValue(bar->value() + bar->pageStep());
         mainFrm.wwDBGrid2->viewport()->repaint();
         mainFrm.wwDBGrid3->viewport()->repaint();
         mainFrm.wwDBGrid1->viewport()->repaint();
         pages.push_back(t.nsecsElapsed() / 1e6);
+        const double cpu = threadCpuMs() - cpuBefore;
+        worstCpu = std::max(worstCpu, cpu);
+        overCpu += cpu > 16.0 ? 1 : 0;
     }
     std::vector<double> sorted = pages;
     std::sort(sorted.begin(), sorted.end());
@@ -157,10 +178,12 @@ int run(const QString &dir)
     std::printf("phases                    application %.0f, window built %.0f, catalogue read %.0f ms\n", atRun,
                 built - atRun, created - built);
     std::printf("first painted grid        %.0f ms after process start (goal <= 500)\n", firstPaint);
+    std::printf("  of which CPU time        %.0f ms (user + system)\n", firstPaintCpu);
     std::printf("pages scrolled            %zu (%d rows each)\n", pages.size(), bar->pageStep());
     std::printf("time per page             mean %.2f ms, p99 %.2f ms, worst %.2f ms (goal: none over 16)\n", mean,
                 p99, worst);
-    std::printf("pages over 16 ms          %d\n", over);
+    std::printf("pages over 16 ms          %d (by CPU time of the GUI thread: %d, worst %.2f ms)\n", over, overCpu,
+                worstCpu);
     std::printf("peak memory               %.1f MB (goal <= 150)\n", peakMemoryKb() / 1024.0);
     return firstPaint <= 500 && over == 0 && peakMemoryKb() <= 150 * 1024 ? 0 : 3;
 }

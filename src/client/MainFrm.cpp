@@ -449,9 +449,12 @@ void TmainFrm::wwDBGrid1DblClick(QObject *)
         if (const catalogue::ViewRow *row = m_data.qry1()->current())
             StartNextDownload(QString::number(row->fileId));
     }
-    if (const auto show = hooks.showSongInfo)
+    // Disabled until the song window's close button enables it again; without a
+    // song window nothing could enable it, so it then stays enabled.
+    if (const auto show = hooks.showSongInfo) {
         show();
-    setEnabled(false); // until the song window's close button enables it again
+        setEnabled(false);
+    }
 }
 
 void TmainFrm::seToolBarEx1Items0Click(QObject *)

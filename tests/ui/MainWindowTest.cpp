@@ -236,6 +236,13 @@ TEST_F(MainWindow, DoubleClickOnAPresentFilePlaysAndLeavesTheDownloadAlone)
     EXPECT_FALSE(frm->isEnabled());
 }
 
+TEST_F(MainWindow, WithoutASongWindowPlayOrFetchLeavesTheWindowEnabled)
+{
+    frm->hooks.showSongInfo = nullptr;
+    frm->wwDBGrid1DblClick(frm->wwDBGrid1);
+    EXPECT_TRUE(frm->isEnabled());
+}
+
 TEST_F(MainWindow, PlayOrFetchOnAnEmptyViewStartsNoDownloadButShowsTheSongWindow)
 {
     search(QStringLiteral("no such ringtone"));
