@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QUuid>
 
+#include <cstdio>
+
 namespace tunelix::rowset {
 
 int Rowset::indexOf(const QString &name) const
@@ -42,9 +44,18 @@ QString valueText(const QVariant &value, ColumnType type)
     case ColumnType::Bytes:
         return QString::fromLatin1(value.toByteArray().toHex());
     case ColumnType::DateTime: {
+        // By hand: a daily file has one per row, and a format string is parsed per call.
         const QDateTime dt = value.toDateTime();
-        return dt.toString(dt.time().msec() != 0 ? QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")
-                                                 : QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+        const QDate d = dt.date();
+        const QTime t = dt.time();
+        char buffer[32];
+        if (t.msec() != 0)
+            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", d.year(), d.month(), d.day(),
+                          t.hour(), t.minute(), t.second(), t.msec());
+        else
+            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", d.year(), d.month(), d.day(),
+                          t.hour(), t.minute(), t.second());
+        return QString::fromLatin1(buffer);
     }
     case ColumnType::Uuid:
         return value.toUuid().toString(QUuid::WithBraces).toUpper();

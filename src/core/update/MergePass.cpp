@@ -14,6 +14,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace tunelix::update {
 
@@ -243,11 +244,21 @@ void CatalogueMerger::mergeDaily(const rowset::Rowset &daily, int book, MergeSta
             const rowset::Row &values = daily.rows[size_t(r)];
             const auto text = [&](int which) { return daily.text(r, col[which]); };
             // Typed integer columns are taken as they are; text columns are read as numbers.
+            // The catalogue keeps these as 32-bit integers; a value beyond them is refused.
             const auto number = [&](int which) {
                 const int c = col[which];
-                if (daily.columns[size_t(c)].type == rowset::ColumnType::Int)
-                    return values[size_t(c)].isValid() ? values[size_t(c)] : QVariant(QMetaType(QMetaType::LongLong));
-                return integerValue(daily.text(r, c), QLatin1String(names[which]));
+                const QVariant v = daily.columns[size_t(c)].type == rowset::ColumnType::Int
+                                       ? (values[size_t(c)].isValid() ? values[size_t(c)]
+                                                                      : QVariant(QMetaType(QMetaType::LongLong)))
+                                       : integerValue(daily.text(r, c), QLatin1String(names[which]));
+                if (!v.isNull()) {
+                    const qlonglong x = v.toLongLong();
+                    if (x < std::numeric_limits<qint32>::min() || x > std::numeric_limits<qint32>::max())
+                        throw CatalogueError(QStringLiteral("'%1' is out of range for %2.")
+                                                 .arg(x)
+                                                 .arg(QLatin1String(names[which])));
+                }
+                return v;
             };
             const QVariant fileId = number(FileID);
             if (fileId.isNull())

@@ -316,6 +316,19 @@ TEST(MergePass, FailuresThatEndTheStep)
         EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QLatin1String("LastDateTime"))) << e.what();
     }
 
+    // A number beyond the catalogue's 32-bit columns.
+    {
+        test::TempProgramFolder big;
+        test::writeCatalogue(big.folder().catalogueDatabase(), {});
+        rowset::Rowset rs = update::dailyRowset({daily(2, QStringLiteral("b.mp3"), T1)});
+        rs.rows[0][11] = qlonglong(1) << 33; // FileSize
+        test::writeRowsetAt(big, QStringLiteral("daily/3.daily"), rs);
+        EXPECT_THROW(update::runMergePass(big.folder(), {{QString(), QStringLiteral("3.daily"), QStringLiteral("daily"),
+                                                          QString()}}),
+                     catalogue::CatalogueError);
+        EXPECT_TRUE(test::readAllRows(big.folder().catalogueDatabase()).empty());
+    }
+
     // No catalogue file at all.
     test::TempProgramFolder empty;
     EXPECT_THROW(update::runMergePass(empty.folder(), {}), catalogue::CatalogueError);
