@@ -3,6 +3,7 @@
 #include "catalogue/CatalogueError.h"
 #include "rowset/RowsetReader.h"
 #include "update/FilePass.h"
+#include "update/SqliteStatement.h"
 
 #include <QDate>
 #include <QTime>
@@ -158,24 +159,23 @@ MergeAction mergeAction(const QString &dailyLastDateTime, const std::optional<QS
 struct CatalogueMerger::Statements
 {
     explicit Statements(const QSqlDatabase &db)
-        : maxBook(db), lookup(db), append(db), overwrite(db), clearFlags(db), setFlags(db)
+        : maxBook(db), clearFlags(db), setFlags(db),
+          lookup(sqliteHandle(db), " select FileID,LastDateTime from RngFileInfo  where FileID= ?"),
+          append(sqliteHandle(db), "insert into RngFileInfo (FileID, FileName, WebLink, WebLink1, WebLink2, "
+                                   "WebLink3, WebLink4, WebLink5, MD5Code, SongLength, FileType, FileSize, "
+                                   "StarLv, LastDateTime, BookID) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+          overwrite(sqliteHandle(db), " update RngFileInfo  set FileName=?, WebLink=?, WebLink1=?, WebLink2=?, "
+                                      "WebLink3=?, WebLink4=?, WebLink5=?, MD5Code=?, SongLength=?, FileSize=?, "
+                                      "LastDateTime=?, StarLv=?  where FileID=?")
     {
-        // Results are read once, front to back; no client-side copy of them is kept.
         maxBook.setForwardOnly(true);
-        lookup.setForwardOnly(true);
         prepare(maxBook, QStringLiteral(" select max(BookID) as MaxBookID from RngFileInfo "));
-        prepare(lookup, QStringLiteral(" select FileID,LastDateTime from RngFileInfo  where FileID= ?"));
-        prepare(append, QStringLiteral("insert into RngFileInfo (FileID, FileName, WebLink, WebLink1, WebLink2, "
-                                       "WebLink3, WebLink4, WebLink5, MD5Code, SongLength, FileType, FileSize, "
-                                       "StarLv, LastDateTime, BookID) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
-        prepare(overwrite,
-                QStringLiteral(" update RngFileInfo  set FileName=?, WebLink=?, WebLink1=?, WebLink2=?, WebLink3=?, "
-                               "WebLink4=?, WebLink5=?, MD5Code=?, SongLength=?, FileSize=?, LastDateTime=?, StarLv=? "
-                               " where FileID=?"));
         prepare(clearFlags, QStringLiteral(" update RngFileInfo  set isnew=-1  where isnew=1"));
         prepare(setFlags, QStringLiteral(" update RngFileInfo  set isnew=1  where bookid=?"));
     }
-    QSqlQuery maxBook, lookup, append, overwrite, clearFlags, setFlags;
+    QSqlQuery maxBook, clearFlags, setFlags;
+    // The per-row statements, on the connection's SQLite handle.
+    SqliteStatement lookup, append, overwrite;
 };
 
 CatalogueMerger::CatalogueMerger(const QString &databasePath, int batchRows)
@@ -231,7 +231,6 @@ void CatalogueMerger::mergeDaily(const rowset::Rowset &daily, int book, MergeSta
     QSqlDatabase db = m_db.db();
     std::optional<catalogue::TransactionGuard> batch;
     int inBatch = 0;
-    const QVariant bookValue = book;
     try {
         const int count = daily.rowCount();
         for (int r = 0; r < count; ++r) {
@@ -265,42 +264,49 @@ void CatalogueMerger::mergeDaily(const rowset::Rowset &daily, int book, MergeSta
                 throw CatalogueError(QStringLiteral("A daily row has no FileID."));
             const QString dailyTime = text(LastDateTime);
 
-            QSqlQuery &lookup = m_st->lookup;
-            lookup.bindValue(0, fileId);
-            exec(lookup);
+            SqliteStatement &lookup = m_st->lookup;
+            lookup.bind(0, fileId);
             std::optional<QString> stored;
-            if (lookup.next())
-                stored = lookup.value(1).toString();
-            lookup.finish();
+            if (lookup.step())
+                stored = lookup.columnText(1);
+            lookup.reset();
 
             switch (mergeAction(dailyTime, stored)) {
             case MergeAction::Append: {
-                QSqlQuery &q = m_st->append;
-                q.bindValue(0, fileId);
+                SqliteStatement &q = m_st->append;
+                q.bind(0, fileId);
                 for (int i = FileName; i <= MD5Code; ++i)
-                    q.bindValue(i, text(i));
-                q.bindValue(9, number(SongLength));
-                q.bindValue(10, number(FileType));
-                q.bindValue(11, number(FileSize));
-                q.bindValue(12, number(StarLv));
+                    q.bindText(i, text(i));
+                q.bind(9, number(SongLength));
+                q.bind(10, number(FileType));
+                q.bind(11, number(FileSize));
+                q.bind(12, number(StarLv));
                 const QString when = storedDateTime(dailyTime);
-                q.bindValue(13, when.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(when));
-                q.bindValue(14, bookValue);
-                exec(q);
+                if (when.isEmpty())
+                    q.bindNull(13);
+                else
+                    q.bindText(13, when);
+                q.bindInt(14, book);
+                q.step();
+                q.reset();
                 ++stats.appended;
                 break;
             }
             case MergeAction::Overwrite: {
-                QSqlQuery &q = m_st->overwrite;
+                SqliteStatement &q = m_st->overwrite;
                 for (int i = FileName; i <= MD5Code; ++i)
-                    q.bindValue(i - FileName, text(i));
-                q.bindValue(8, number(SongLength));
-                q.bindValue(9, number(FileSize));
+                    q.bindText(i - FileName, text(i));
+                q.bind(8, number(SongLength));
+                q.bind(9, number(FileSize));
                 const QString when = storedDateTime(dailyTime);
-                q.bindValue(10, when.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(when));
-                q.bindValue(11, number(StarLv));
-                q.bindValue(12, fileId);
-                exec(q);
+                if (when.isEmpty())
+                    q.bindNull(10);
+                else
+                    q.bindText(10, when);
+                q.bind(11, number(StarLv));
+                q.bind(12, fileId);
+                q.step();
+                q.reset();
                 ++stats.overwritten;
                 break;
             }
