@@ -19,16 +19,15 @@
 #include <QScrollBar>
 #include <QTableView>
 
-#include <sys/resource.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <numeric>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace tunelix;
@@ -51,7 +50,7 @@ double msSinceProcessStart()
                 startTicks = std::stoull(field);
         }
     }
-    timespec now{};
+    timespec now {};
     clock_gettime(CLOCK_BOOTTIME, &now);
     const double nowMs = now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
     return nowMs - startTicks * 1000.0 / sysconf(_SC_CLK_TCK);
@@ -60,15 +59,15 @@ double msSinceProcessStart()
 // CPU time of this process so far (user + system), which a loaded machine does not inflate.
 double cpuMs()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec * 1000.0 + usage.ru_utime.tv_usec / 1000.0 + usage.ru_stime.tv_sec * 1000.0 +
-           usage.ru_stime.tv_usec / 1000.0;
+    return usage.ru_utime.tv_sec * 1000.0 + usage.ru_utime.tv_usec / 1000.0 + usage.ru_stime.tv_sec * 1000.0
+        + usage.ru_stime.tv_usec / 1000.0;
 }
 
 long peakMemoryKb()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
@@ -151,7 +150,7 @@ int run(const QString &dir)
     int overCpu = 0;
     QElapsedTimer t;
     auto threadCpuMs = [] {
-        timespec ts{};
+        timespec ts {};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
         return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
     };
@@ -176,14 +175,14 @@ int run(const QString &dir)
 
     std::printf("rows                      %d\n", rows);
     std::printf("phases                    application %.0f, window built %.0f, catalogue read %.0f ms\n", atRun,
-                built - atRun, created - built);
+        built - atRun, created - built);
     std::printf("first painted grid        %.0f ms after process start (goal <= 500)\n", firstPaint);
     std::printf("  of which CPU time        %.0f ms (user + system)\n", firstPaintCpu);
     std::printf("pages scrolled            %zu (%d rows each)\n", pages.size(), bar->pageStep());
-    std::printf("time per page             mean %.2f ms, p99 %.2f ms, worst %.2f ms (goal: none over 16)\n", mean,
-                p99, worst);
-    std::printf("pages over 16 ms          %d (by CPU time of the GUI thread: %d, worst %.2f ms)\n", over, overCpu,
-                worstCpu);
+    std::printf(
+        "time per page             mean %.2f ms, p99 %.2f ms, worst %.2f ms (goal: none over 16)\n", mean, p99, worst);
+    std::printf(
+        "pages over 16 ms          %d (by CPU time of the GUI thread: %d, worst %.2f ms)\n", over, overCpu, worstCpu);
     std::printf("peak memory               %.1f MB (goal <= 150)\n", peakMemoryKb() / 1024.0);
     return firstPaint <= 500 && over == 0 && peakMemoryKb() <= 150 * 1024 ? 0 : 3;
 }

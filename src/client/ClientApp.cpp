@@ -3,6 +3,7 @@
 #include "catalogue/TxDataModule.h"
 #include "client/ClientContext.h"
 #include "client/CopyrightInfoFrm.h"
+#include "client/DownloadWiring.h"
 #include "client/MainFrm.h"
 #include "client/RightBtmMsgDlgFrm.h"
 #include "platform/SingleInstance.h"
@@ -30,6 +31,9 @@ int runClient(const ProgramFolder &folder)
 
     TmainFrm mainFrm(context, TxDataModule);
     // >>> Playback and transfer engine: fill mainFrm.hooks here, before FormCreate.
+    // The download queue; destroyed before the window, it stops and joins the engine.
+    DownloadWiring downloads(context, TxDataModule, mainFrm);
+    downloads.install();
     // <<<
     skin::runHandler(&mainFrm, [&] { mainFrm.FormCreate(); });
 
@@ -41,7 +45,7 @@ int runClient(const ProgramFolder &folder)
     mainFrm.setAboutWindow(&CopyrightInfoFrm);
 
     QObject::connect(&instance, &SingleInstance::restoreRequested, &mainFrm,
-                     [&mainFrm] { skin::runHandler(&mainFrm, [&] { mainFrm.ShowFrmExecute(nullptr); }); });
+        [&mainFrm] { skin::runHandler(&mainFrm, [&] { mainFrm.ShowFrmExecute(nullptr); }); });
 
     // At the centre of the desktop when first shown.
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {

@@ -20,7 +20,7 @@ TCopyrightInfoFrm::TCopyrightInfoFrm(ProgramFolder folder, QWidget *parent)
 
     BtnClose = new skin::PictureButton(TopMiddle);
     BtnClose->setFaces(skin::artwork(QStringLiteral("btnClose-normal")), skin::artwork(QStringLiteral("btnClose-hot")),
-                       skin::artwork(QStringLiteral("btnClose-pressed")));
+        skin::artwork(QStringLiteral("btnClose-pressed")));
     BtnClose->setGeometry(200, 1, 37, 17);
     connect(BtnClose, &skin::PictureButton::clicked, this, [this] { BtnCloseClick(BtnClose); });
 
@@ -60,9 +60,6 @@ void TCopyrightInfoFrm::FormShow()
     centreOnDesktop();
 }
 
-void TCopyrightInfoFrm::BtnCloseClick(QObject *)
-{
-    close();
-}
+void TCopyrightInfoFrm::BtnCloseClick(QObject *) { close(); }
 
 } // namespace tunelix::client

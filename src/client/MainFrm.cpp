@@ -31,6 +31,8 @@
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
+#include <algorithm>
+
 namespace tunelix::client {
 
 namespace {
@@ -54,8 +56,8 @@ skin::SkinPanel *plainPanel(QWidget *parent, const QRect &geometry, const QColor
     return panel;
 }
 
-skin::PictureButton *pictureButton(QWidget *parent, const QRect &geometry, const QString &normal,
-                                   const QString &hot, const QString &pressed)
+skin::PictureButton *pictureButton(
+    QWidget *parent, const QRect &geometry, const QString &normal, const QString &hot, const QString &pressed)
 {
     auto *button = new skin::PictureButton(parent);
     button->setFaces(artwork(normal), artwork(hot), artwork(pressed));
@@ -66,9 +68,9 @@ skin::PictureButton *pictureButton(QWidget *parent, const QRect &geometry, const
 } // namespace
 
 TmainFrm::TmainFrm(ClientContext &context, catalogue::TTxDataModule &data, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint),
-      m_context(context), m_data(data)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint)
+    , m_context(context)
+    , m_data(data)
 {
     setWindowTitle(QStringLiteral("Tunelix-Mobri"));
     setWindowIcon(QIcon(artwork(QStringLiteral("tray32"))));
@@ -108,20 +110,20 @@ TmainFrm::~TmainFrm() = default;
 
 void TmainFrm::buildTitleAndToolbar()
 {
-    BtnClose = pictureButton(sePanel1, {307, 1, 37, 17}, QStringLiteral("btnClose-normal"),
-                             QStringLiteral("btnClose-hot"), QStringLiteral("btnClose-pressed"));
+    BtnClose = pictureButton(sePanel1, { 307, 1, 37, 17 }, QStringLiteral("btnClose-normal"),
+        QStringLiteral("btnClose-hot"), QStringLiteral("btnClose-pressed"));
     BtnClose->setToolTip(QStringLiteral("退出"));
     connect(BtnClose, &skin::PictureButton::clicked, this, [this] { CloseActExecute(); });
 
-    BtnMinSize = pictureButton(sePanel1, {282, 1, 25, 17}, QStringLiteral("btnMin-normal"),
-                               QStringLiteral("btnMin-hot"), QStringLiteral("btnMin-pressed"));
+    BtnMinSize = pictureButton(sePanel1, { 282, 1, 25, 17 }, QStringLiteral("btnMin-normal"),
+        QStringLiteral("btnMin-hot"), QStringLiteral("btnMin-pressed"));
     connect(BtnMinSize, &skin::PictureButton::clicked, this,
-            [this] { skin::runHandler(this, [this] { BtnMinSizeClick(BtnMinSize); }); });
+        [this] { skin::runHandler(this, [this] { BtnMinSizeClick(BtnMinSize); }); });
 
-    BtnLogo = pictureButton(sePanel1, {5, 3, 18, 18}, QStringLiteral("btnLogo-normal"),
-                            QStringLiteral("btnLogo-hot"), QStringLiteral("btnLogo-pressed"));
+    BtnLogo = pictureButton(sePanel1, { 5, 3, 18, 18 }, QStringLiteral("btnLogo-normal"), QStringLiteral("btnLogo-hot"),
+        QStringLiteral("btnLogo-pressed"));
     connect(BtnLogo, &skin::PictureButton::clicked, this,
-            [this] { skin::runHandler(this, [this] { CopyrightInfoActExecute(BtnLogo); }); });
+        [this] { skin::runHandler(this, [this] { CopyrightInfoActExecute(BtnLogo); }); });
 
     LogoStr = new skin::GlowLabel(QStringLiteral("Tunelix-Mobri"), sePanel1);
     LogoStr->setFont(skin::uiFont(13, true));
@@ -133,20 +135,20 @@ void TmainFrm::buildTitleAndToolbar()
     seToolBarEx1 = new skin::PictureToolBar(sePanel1);
     seToolBarEx1->setGeometry(2, 32, 340, 81);
     seToolBarEx1->setBackground(artwork(QStringLiteral("toolbarBg")));
-    seToolBarEx1->setItemSize({61, 60});
+    seToolBarEx1->setItemSize({ 61, 60 });
     seToolBarEx1->setItemSpacing(20);
-    seToolBarEx1->addItem({artwork(QStringLiteral("tbStop")), artwork(QStringLiteral("tbStop-selected")),
-                           QColor(0, 255, 0), [this] { seToolBarEx1Items0Click(seToolBarEx1); }});
-    seToolBarEx1->addItem({artwork(QStringLiteral("tbPlay")), artwork(QStringLiteral("tbPlay-selected")),
-                           QColor(0, 255, 255), [this] { seToolBarEx1Items1Click(seToolBarEx1); }});
-    seToolBarEx1->addItem({artwork(QStringLiteral("tbPopular")), artwork(QStringLiteral("tbPopular")),
-                           QColor(0, 0, 255), {}});
-    seToolBarEx1->addItem({artwork(QStringLiteral("tbClassic")), artwork(QStringLiteral("tbClassic")),
-                           QColor(0, 128, 0), {}});
+    seToolBarEx1->addItem({ artwork(QStringLiteral("tbStop")), artwork(QStringLiteral("tbStop-selected")),
+        QColor(0, 255, 0), [this] { seToolBarEx1Items0Click(seToolBarEx1); } });
+    seToolBarEx1->addItem({ artwork(QStringLiteral("tbPlay")), artwork(QStringLiteral("tbPlay-selected")),
+        QColor(0, 255, 255), [this] { seToolBarEx1Items1Click(seToolBarEx1); } });
+    seToolBarEx1->addItem(
+        { artwork(QStringLiteral("tbPopular")), artwork(QStringLiteral("tbPopular")), QColor(0, 0, 255), {} });
+    seToolBarEx1->addItem(
+        { artwork(QStringLiteral("tbClassic")), artwork(QStringLiteral("tbClassic")), QColor(0, 128, 0), {} });
     seToolBarEx1->setSelectedIndex(0);
     seToolBarEx1->onChange = [this](int index) { seToolBarEx1Change(seToolBarEx1, index); };
 
-    sePanel3 = plainPanel(sePanel1, {2, 113, 340, 22}, kListColour);
+    sePanel3 = plainPanel(sePanel1, { 2, 113, 340, 22 }, kListColour);
     seXLbl_PlayFileName = new skin::GlowLabel(QStringLiteral("Play"), sePanel3);
     seXLbl_PlayFileName->setFont(skin::uiFont(13, true));
     seXLbl_PlayFileName->setTextColour(kInk);
@@ -160,15 +162,12 @@ void TmainFrm::buildGrids()
     m_delegate = new skin::PictureColumnDelegate(CatalogueModel::PictureRole, this);
     m_delegate->setTextColour(kInk);
     m_delegate->setPictureList(CatalogueModel::StarLvColumn,
-                               {artwork(QStringLiteral("stars1")), artwork(QStringLiteral("stars2")),
-                                artwork(QStringLiteral("stars3")), artwork(QStringLiteral("stars4")),
-                                artwork(QStringLiteral("newBadge"))}); // ImageList1
+        { artwork(QStringLiteral("stars1")), artwork(QStringLiteral("stars2")), artwork(QStringLiteral("stars3")),
+            artwork(QStringLiteral("stars4")), artwork(QStringLiteral("newBadge")) }); // ImageList1
     m_delegate->setPictureList(CatalogueModel::FileStateColumn,
-                               {artwork(QStringLiteral("stateFetch")),
-                                artwork(QStringLiteral("statePlay"))}); // ImageList_FileState
+        { artwork(QStringLiteral("stateFetch")), artwork(QStringLiteral("statePlay")) }); // ImageList_FileState
     m_delegate->setPictureList(CatalogueModel::IsNewColumn,
-                               {artwork(QStringLiteral("newStar")),
-                                artwork(QStringLiteral("newBadge"))}); // ImageList_isnew
+        { artwork(QStringLiteral("newStar")), artwork(QStringLiteral("newBadge")) }); // ImageList_isnew
 
     auto makeGrid = [this](const QRect &geometry, std::initializer_list<int> columns) {
         auto *grid = new QTableView(sePanel1);
@@ -200,10 +199,10 @@ void TmainFrm::buildGrids()
             grid->setColumnHidden(c, std::find(columns.begin(), columns.end(), c) == columns.end());
         return grid;
     };
-    wwDBGrid2 = makeGrid({2, 135, 40, 340}, {CatalogueModel::IsNewColumn});
-    wwDBGrid3 = makeGrid({42, 135, 15, 340}, {CatalogueModel::FileStateColumn});
-    wwDBGrid1 = makeGrid({56, 135, 286, 340}, {CatalogueModel::FileNameColumn, CatalogueModel::SongLengthColumn,
-                                               CatalogueModel::StarLvColumn});
+    wwDBGrid2 = makeGrid({ 2, 135, 40, 340 }, { CatalogueModel::IsNewColumn });
+    wwDBGrid3 = makeGrid({ 42, 135, 15, 340 }, { CatalogueModel::FileStateColumn });
+    wwDBGrid1 = makeGrid({ 56, 135, 286, 340 },
+        { CatalogueModel::FileNameColumn, CatalogueModel::SongLengthColumn, CatalogueModel::StarLvColumn });
     wwDBGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     wwDBGrid2->horizontalHeader()->setSectionResizeMode(CatalogueModel::IsNewColumn, QHeaderView::Stretch);
     wwDBGrid3->horizontalHeader()->setSectionResizeMode(CatalogueModel::FileStateColumn, QHeaderView::Stretch);
@@ -216,21 +215,21 @@ void TmainFrm::buildGrids()
 
     // One selection model: one current row for the three grids.
     m_selection = wwDBGrid1->selectionModel();
-    for (QTableView *grid : {wwDBGrid2, wwDBGrid3}) {
+    for (QTableView *grid : { wwDBGrid2, wwDBGrid3 }) {
         QItemSelectionModel *own = grid->selectionModel();
         grid->setSelectionModel(m_selection);
         delete own;
     }
     // The three grids scroll together.
-    const QList<QTableView *> grids{wwDBGrid2, wwDBGrid3, wwDBGrid1};
+    const QList<QTableView *> grids { wwDBGrid2, wwDBGrid3, wwDBGrid1 };
     for (QTableView *from : grids) {
         for (QTableView *to : grids) {
             if (from != to)
                 connect(from->verticalScrollBar(), &QScrollBar::valueChanged, to->verticalScrollBar(),
-                        &QScrollBar::setValue);
+                    &QScrollBar::setValue);
         }
         connect(from, &QTableView::doubleClicked, this,
-                [this, from] { skin::runHandler(this, [this, from] { wwDBGrid1DblClick(from); }); });
+            [this, from] { skin::runHandler(this, [this, from] { wwDBGrid1DblClick(from); }); });
     }
 
     // The grids' current row and the view's current row follow each other.
@@ -241,8 +240,7 @@ void TmainFrm::buildGrids()
         m_data.qry1()->setCurrentIndex(current.row());
         m_syncingRow = false;
     });
-    connect(m_data.qry1(), &catalogue::CatalogueRecordSet::currentChanged, this,
-            &TmainFrm::showCurrentRowInGrids);
+    connect(m_data.qry1(), &catalogue::CatalogueRecordSet::currentChanged, this, &TmainFrm::showCurrentRowInGrids);
     showCurrentRowInGrids(m_data.qry1()->currentIndex());
 }
 
@@ -263,11 +261,11 @@ void TmainFrm::showCurrentRowInGrids(int index)
 
 void TmainFrm::buildBottomRows()
 {
-    sePanel2 = plainPanel(sePanel1, {2, 475, 340, 20}, kSearchColour);
-    sePngXButton1 = pictureButton(sePanel2, {0, -1, 45, 22}, QStringLiteral("btnSearch-normal"),
-                                  QStringLiteral("btnSearch-hot"), QStringLiteral("btnSearch-pressed"));
+    sePanel2 = plainPanel(sePanel1, { 2, 475, 340, 20 }, kSearchColour);
+    sePngXButton1 = pictureButton(sePanel2, { 0, -1, 45, 22 }, QStringLiteral("btnSearch-normal"),
+        QStringLiteral("btnSearch-hot"), QStringLiteral("btnSearch-pressed"));
     connect(sePngXButton1, &skin::PictureButton::clicked, this,
-            [this] { skin::runHandler(this, [this] { FindFileExecute(sePngXButton1); }); });
+        [this] { skin::runHandler(this, [this] { FindFileExecute(sePngXButton1); }); });
 
     EdtFind = new QLineEdit(sePanel2);
     EdtFind->setGeometry(45, 1, 244, 19);
@@ -280,13 +278,13 @@ void TmainFrm::buildBottomRows()
     EdtFind->setPalette(pal);
     // The search runs from the button only; Enter in the edit does nothing.
 
-    seBtnOpenFolder = pictureButton(sePanel2, {340 - 22, 0, 22, 20}, QStringLiteral("btnFolder"),
-                                    QStringLiteral("btnFolder-hot"), QStringLiteral("btnFolder-hot"));
+    seBtnOpenFolder = pictureButton(sePanel2, { 340 - 22, 0, 22, 20 }, QStringLiteral("btnFolder"),
+        QStringLiteral("btnFolder-hot"), QStringLiteral("btnFolder-hot"));
     seBtnOpenFolder->setToolTip(QStringLiteral("打开文件夹"));
     connect(seBtnOpenFolder, &skin::PictureButton::clicked, this,
-            [this] { skin::runHandler(this, [this] { OpenFolderExecute(seBtnOpenFolder); }); });
+        [this] { skin::runHandler(this, [this] { OpenFolderExecute(seBtnOpenFolder); }); });
 
-    sePanel4 = plainPanel(sePanel1, {2, 495, 340, 20}, kListColour);
+    sePanel4 = plainPanel(sePanel1, { 2, 495, 340, 20 }, kListColour);
     DownFileLbl = new skin::GlowLabel(QStringLiteral("DownLoad"), sePanel4);
     DownFileLbl->setFont(skin::uiFont(13, true));
     DownFileLbl->setTextColour(kInk);
@@ -309,7 +307,7 @@ void TmainFrm::buildTray()
     connect(N2, &QAction::triggered, this, [this] { CloseActExecute(); });
 
     QIcon icon;
-    for (const char *name : {"tray16", "tray32", "tray64"})
+    for (const char *name : { "tray16", "tray32", "tray64" })
         icon.addPixmap(artwork(QLatin1String(name)));
     CoolTrayIcon1 = new QSystemTrayIcon(icon, this);
     CoolTrayIcon1->setContextMenu(IconPm);
@@ -338,18 +336,15 @@ void TmainFrm::setStatusPopup(TRightBtmMsgDlgFrm *popup)
     updateTrayHint();
 }
 
-void TmainFrm::setAboutWindow(TCopyrightInfoFrm *about)
-{
-    m_about = about;
-}
+void TmainFrm::setAboutWindow(TCopyrightInfoFrm *about) { m_about = about; }
 
 void TmainFrm::updateTrayHint()
 {
     QString hint = windowTitle();
     if (m_statusPopup) {
         auto orStopped = [](const QString &text) { return text.isEmpty() ? QStringLiteral("停止") : text; };
-        hint += QStringLiteral("\n播放：") + orStopped(m_statusPopup->lblPlayFilename->text()) +
-                QStringLiteral("\n下载：") + orStopped(m_statusPopup->lblDownLoadFileName->text());
+        hint += QStringLiteral("\n播放：") + orStopped(m_statusPopup->lblPlayFilename->text())
+            + QStringLiteral("\n下载：") + orStopped(m_statusPopup->lblDownLoadFileName->text());
     }
     CoolTrayIcon1->setToolTip(hint);
 }
@@ -379,8 +374,8 @@ void TmainFrm::FormCreate()
 void TmainFrm::CloseActExecute()
 {
     try {
-        DailyUpdaterStart start{m_context.programFolder.settingsFile(),
-                                m_context.programFolder.updaterExecutable(), startProgram};
+        DailyUpdaterStart start { m_context.programFolder.settingsFile(), m_context.programFolder.updaterExecutable(),
+            startProgram };
         start.run(today());
         quitApplication();
     } catch (...) {
@@ -464,10 +459,7 @@ void TmainFrm::seToolBarEx1Items0Click(QObject *)
     StopPlaying();
 }
 
-void TmainFrm::seToolBarEx1Items1Click(QObject *)
-{
-    wwDBGrid1DblClick(wwDBGrid1);
-}
+void TmainFrm::seToolBarEx1Items1Click(QObject *) { wwDBGrid1DblClick(wwDBGrid1); }
 
 void TmainFrm::seToolBarEx1Change(QObject *, int index)
 {
@@ -503,10 +495,7 @@ void TmainFrm::FindFileExecute(QObject *)
     }
 }
 
-void TmainFrm::OpenFolderExecute(QObject *)
-{
-    openUrl(QUrl::fromLocalFile(m_context.RingFolder));
-}
+void TmainFrm::OpenFolderExecute(QObject *) { openUrl(QUrl::fromLocalFile(m_context.RingFolder)); }
 
 void TmainFrm::AutoDownloadActExecute(QObject *)
 {
@@ -522,15 +511,9 @@ void TmainFrm::AutoDownloadActExecute(QObject *)
         NextFileTimer->stop();
 }
 
-void TmainFrm::BtnMinSizeClick(QObject *)
-{
-    showMinimized();
-}
+void TmainFrm::BtnMinSizeClick(QObject *) { showMinimized(); }
 
-bool TmainFrm::isMinimisedToTray() const
-{
-    return isMinimized() || !isVisible();
-}
+bool TmainFrm::isMinimisedToTray() const { return isMinimized() || !isVisible(); }
 
 void TmainFrm::changeEvent(QEvent *event)
 {
@@ -587,7 +570,7 @@ void TmainFrm::CopyrightInfoActExecute(QObject *)
 
 void TmainFrm::RefreshCatalogue()
 {
-    const QList<QTableView *> grids{wwDBGrid2, wwDBGrid3, wwDBGrid1};
+    const QList<QTableView *> grids { wwDBGrid2, wwDBGrid3, wwDBGrid1 };
     for (QTableView *grid : grids)
         grid->setUpdatesEnabled(false);
     struct ResumePainting
@@ -600,7 +583,7 @@ void TmainFrm::RefreshCatalogue()
                 grid->viewport()->update();
             }
         }
-    } resume{grids};
+    } resume { grids };
     m_data.refreshKeepingPosition();
 }
 

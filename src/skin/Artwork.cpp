@@ -27,7 +27,8 @@ namespace tunelix::skin {
 QFont uiFont(int pixelHeight, bool bold)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")});
+    font.setFamilies(
+        { QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans") });
     font.setPixelSize(pixelHeight);
     font.setBold(bold);
     return font;

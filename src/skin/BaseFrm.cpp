@@ -34,24 +34,25 @@ QHBoxLayout *rowLayout(QWidget *band)
 
 const QStringList &TBaseFrm::frameImageNames()
 {
-    static const QStringList names{
-        QStringLiteral("TopLeft.jpg"),    QStringLiteral("TopMiddle.jpg"),    QStringLiteral("TopRight.jpg"),
-        QStringLiteral("BtmLeft.jpg"),    QStringLiteral("BtmMiddle.jpg"),    QStringLiteral("BtmRight.jpg"),
-        QStringLiteral("CenterLeft.jpg"), QStringLiteral("CenterMiddle.jpg"), QStringLiteral("CenterRight.jpg")};
+    static const QStringList names { QStringLiteral("TopLeft.jpg"), QStringLiteral("TopMiddle.jpg"),
+        QStringLiteral("TopRight.jpg"), QStringLiteral("BtmLeft.jpg"), QStringLiteral("BtmMiddle.jpg"),
+        QStringLiteral("BtmRight.jpg"), QStringLiteral("CenterLeft.jpg"), QStringLiteral("CenterMiddle.jpg"),
+        QStringLiteral("CenterRight.jpg") };
     return names;
 }
 
 QColor TBaseFrm::plainColour(int position)
 {
-    static const QColor colours[9] = {
-        QColor(128, 0, 0),     QColor(0, 128, 0),     QColor(128, 128, 0),   // maroon, green, olive
-        QColor(128, 0, 0),     QColor(0, 128, 0),     QColor(128, 128, 0),   // maroon, green, olive
-        QColor(128, 128, 128), QColor(255, 255, 255), QColor(255, 0, 255)}; // grey, white, fuchsia
+    static const QColor colours[9]
+        = { QColor(128, 0, 0), QColor(0, 128, 0), QColor(128, 128, 0), // maroon, green, olive
+              QColor(128, 0, 0), QColor(0, 128, 0), QColor(128, 128, 0), // maroon, green, olive
+              QColor(128, 128, 128), QColor(255, 255, 255), QColor(255, 0, 255) }; // grey, white, fuchsia
     return colours[position];
 }
 
 TBaseFrm::TBaseFrm(ProgramFolder folder, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_folder(std::move(folder))
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    , m_folder(std::move(folder))
 {
     setFont(uiFont(11));
     auto *outer = new QVBoxLayout(this);
@@ -96,10 +97,7 @@ TBaseFrm::TBaseFrm(ProgramFolder folder, QWidget *parent)
     setClientSize(272, 188);
 }
 
-void TBaseFrm::setClientSize(int width, int height)
-{
-    setFixedSize(width, height);
-}
+void TBaseFrm::setClientSize(int width, int height) { setFixedSize(width, height); }
 
 void TBaseFrm::setCaptionText(const QString &text)
 {
@@ -125,8 +123,8 @@ void TBaseFrm::LoadFrameImages(const QString &folder)
         const QImage image = reader.read();
         if (image.isNull()) {
             applyPictures();
-            const QString reason = QFileInfo::exists(path) ? reader.errorString()
-                                                            : QStringLiteral("No such file or directory");
+            const QString reason
+                = QFileInfo::exists(path) ? reader.errorString() : QStringLiteral("No such file or directory");
             throw FrameImageError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason).toStdString());
         }
         BgImg[i] = QPixmap::fromImage(image);
@@ -145,10 +143,7 @@ void TBaseFrm::applyPictures()
     mainCenter->setPicture(band);
 }
 
-void TBaseFrm::FormShow()
-{
-    LoadFrameImages(m_folder.skinFrameFolder());
-}
+void TBaseFrm::FormShow() { LoadFrameImages(m_folder.skinFrameFolder()); }
 
 void TBaseFrm::showEvent(QShowEvent *event)
 {

@@ -7,7 +7,8 @@
 
 namespace tunelix::skin {
 
-CheckPictureButton::CheckPictureButton(QWidget *parent) : QWidget(parent)
+CheckPictureButton::CheckPictureButton(QWidget *parent)
+    : QWidget(parent)
 {
     setCursor(Qt::PointingHandCursor);
 }
@@ -15,7 +16,7 @@ CheckPictureButton::CheckPictureButton(QWidget *parent) : QWidget(parent)
 void CheckPictureButton::setPictures(const QPixmap &unchecked, const QPixmap &checked)
 {
     m_unchecked = unchecked;
-    m_checked_pm = checked;
+    m_checkedPicture = checked;
     update();
 }
 
@@ -28,10 +29,7 @@ void CheckPictureButton::setChecked(bool checked)
     emit checkChanged(checked);
 }
 
-QSize CheckPictureButton::sizeHint() const
-{
-    return {22, 20};
-}
+QSize CheckPictureButton::sizeHint() const { return { 22, 20 }; }
 
 void CheckPictureButton::mousePressEvent(QMouseEvent *event)
 {
@@ -73,7 +71,7 @@ void CheckPictureButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QPixmap &pm = m_checked ? m_checked_pm : m_unchecked;
+    const QPixmap &pm = m_checked ? m_checkedPicture : m_unchecked;
     if (!pm.isNull()) {
         const QSizeF size = QSizeF(pm.size()) / pm.devicePixelRatio();
         const QRectF target(QPointF((width() - size.width()) / 2.0, (height() - size.height()) / 2.0), size);

@@ -42,7 +42,7 @@ protected:
 
 private:
     QPixmap m_unchecked;
-    QPixmap m_checked_pm;
+    QPixmap m_checkedPicture;
     bool m_checked = false;
     bool m_hover = false;
     bool m_pressed = false;

@@ -9,12 +9,13 @@ namespace tunelix::skin {
 
 QPoint bottomRightPosition(const QRect &workArea, const QSize &windowSize)
 {
-    return {workArea.x() + workArea.width() - windowSize.width(),
-            workArea.y() + workArea.height() - windowSize.height()};
+    return { workArea.x() + workArea.width() - windowSize.width(),
+        workArea.y() + workArea.height() - windowSize.height() };
 }
 
 TDlgPopupFrm::TDlgPopupFrm(ProgramFolder folder, QWidget *parent)
-    : TBaseFrm(std::move(folder), parent), m_animator(new PopupAnimator(this))
+    : TBaseFrm(std::move(folder), parent)
+    , m_animator(new PopupAnimator(this))
 {
     setClientSize(217, 148); // centre band 113 high
 }

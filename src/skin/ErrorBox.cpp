@@ -21,10 +21,7 @@ ErrorHandler &currentHandler()
 
 } // namespace
 
-void showErrorBox(QWidget *owner, const QString &message)
-{
-    currentHandler()(owner, message);
-}
+void showErrorBox(QWidget *owner, const QString &message) { currentHandler()(owner, message); }
 
 ErrorHandler setErrorHandler(ErrorHandler handler)
 {

@@ -18,16 +18,14 @@ using ErrorHandler = std::function<void(QWidget *owner, const QString &message)>
 ErrorHandler setErrorHandler(ErrorHandler handler);
 
 // Runs a window event handler; an exception that leaves it goes to the error box.
-template<typename F>
-void runHandler(QWidget *owner, F &&handler);
+template <typename F> void runHandler(QWidget *owner, F &&handler);
 
 } // namespace tunelix::skin
 
 #include <exception>
 
 namespace tunelix::skin {
-template<typename F>
-void runHandler(QWidget *owner, F &&handler)
+template <typename F> void runHandler(QWidget *owner, F &&handler)
 {
     try {
         handler();

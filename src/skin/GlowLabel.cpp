@@ -10,7 +10,9 @@ namespace {
 constexpr int kHalo = 3; // room for the glow around the letters, in pixels
 }
 
-GlowLabel::GlowLabel(const QString &text, QWidget *parent) : QWidget(parent), m_text(text)
+GlowLabel::GlowLabel(const QString &text, QWidget *parent)
+    : QWidget(parent)
+    , m_text(text)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -51,7 +53,7 @@ void GlowLabel::setAlignment(Qt::Alignment alignment)
 QSize GlowLabel::sizeHint() const
 {
     const QFontMetrics fm(font());
-    return {fm.horizontalAdvance(m_text) + 2 * kHalo, fm.height() + 2 * kHalo};
+    return { fm.horizontalAdvance(m_text) + 2 * kHalo, fm.height() + 2 * kHalo };
 }
 
 void GlowLabel::fitToText()
@@ -87,7 +89,7 @@ void GlowLabel::paintEvent(QPaintEvent *)
     QPainterPath path;
     path.addText(QPointF(x, y), font(), shown);
     // The halo: wide, faint strokes under a narrower, stronger one.
-    for (int width : {6, 4, 2}) {
+    for (int width : { 6, 4, 2 }) {
         QColor c = m_glow;
         c.setAlphaF(width == 6 ? 0.18 : width == 4 ? 0.35 : 0.7);
         p.strokePath(path, QPen(c, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));

@@ -5,7 +5,8 @@
 
 namespace tunelix::skin {
 
-PictureButton::PictureButton(QWidget *parent) : QAbstractButton(parent)
+PictureButton::PictureButton(QWidget *parent)
+    : QAbstractButton(parent)
 {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
@@ -31,7 +32,7 @@ QSize PictureButton::sizeHint() const
 {
     const QPixmap &pm = m_faces[Normal];
     if (pm.isNull())
-        return {16, 16};
+        return { 16, 16 };
     return (QSizeF(pm.size()) / pm.devicePixelRatio()).toSize();
 }
 

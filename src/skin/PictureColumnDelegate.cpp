@@ -8,7 +8,8 @@
 namespace tunelix::skin {
 
 PictureColumnDelegate::PictureColumnDelegate(int pictureRole, QObject *parent)
-    : QStyledItemDelegate(parent), m_pictureRole(pictureRole)
+    : QStyledItemDelegate(parent)
+    , m_pictureRole(pictureRole)
 {
 }
 
@@ -38,8 +39,7 @@ QPixmap PictureColumnDelegate::pictureFor(const QModelIndex &index) const
     return list->at(n);
 }
 
-void PictureColumnDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
-                                  const QModelIndex &index) const
+void PictureColumnDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     painter->save();
     const bool selected = option.state & QStyle::State_Selected;
@@ -51,7 +51,7 @@ void PictureColumnDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
         if (!pm.isNull()) {
             const QSizeF size = QSizeF(pm.size()) / pm.devicePixelRatio();
             const QPointF topLeft(option.rect.left() + (option.rect.width() - size.width()) / 2.0,
-                                  option.rect.top() + (option.rect.height() - size.height()) / 2.0);
+                option.rect.top() + (option.rect.height() - size.height()) / 2.0);
             painter->setRenderHint(QPainter::SmoothPixmapTransform);
             painter->drawPixmap(QRectF(topLeft, size), pm, QRectF(pm.rect()));
         }
@@ -66,8 +66,8 @@ void PictureColumnDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     painter->restore();
 }
 
-bool PictureColumnDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
-                                      const QStyleOptionViewItem &option, const QModelIndex &index)
+bool PictureColumnDelegate::helpEvent(
+    QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option, const QModelIndex &index)
 {
     if (event->type() != QEvent::ToolTip || m_lists.contains(index.column()))
         return QStyledItemDelegate::helpEvent(event, view, option, index);

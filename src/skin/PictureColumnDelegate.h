@@ -27,14 +27,14 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
-                   const QModelIndex &index) override;
+        const QModelIndex &index) override;
 
 private:
     int m_pictureRole;
     QHash<int, QList<QPixmap>> m_lists;
-    QColor m_selectedBackground{52, 122, 206};
-    QColor m_selectedText{Qt::white};
-    QColor m_text{27, 42, 65};
+    QColor m_selectedBackground { 52, 122, 206 };
+    QColor m_selectedText { Qt::white };
+    QColor m_text { 27, 42, 65 };
 };
 
 } // namespace tunelix::skin

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QRadialGradient>
 
+#include <algorithm>
+
 namespace tunelix::skin {
 
 namespace {
@@ -14,7 +16,8 @@ constexpr int kTopMargin = 2;
 constexpr int kReflection = 16; // height of the mirrored picture under an item
 } // namespace
 
-PictureToolBar::PictureToolBar(QWidget *parent) : QWidget(parent)
+PictureToolBar::PictureToolBar(QWidget *parent)
+    : QWidget(parent)
 {
     m_fade.setStartValue(0.0);
     m_fade.setEndValue(1.0);
@@ -81,7 +84,7 @@ QRect PictureToolBar::itemRect(int index) const
     const int n = count();
     const int total = n * m_itemSize.width() + std::max(0, n - 1) * m_spacing;
     const int left = (width() - total) / 2;
-    return {QPoint(left + index * (m_itemSize.width() + m_spacing), kTopMargin), m_itemSize};
+    return { QPoint(left + index * (m_itemSize.width() + m_spacing), kTopMargin), m_itemSize };
 }
 
 int PictureToolBar::itemAt(const QPoint &pos) const

@@ -63,7 +63,7 @@ private:
 
     std::vector<Item> m_items;
     QPixmap m_background;
-    QSize m_itemSize{61, 60};
+    QSize m_itemSize { 61, 60 };
     int m_spacing = 20;
     int m_selected = 0;
     int m_previous = 0;

@@ -5,7 +5,9 @@
 namespace tunelix::skin {
 
 PopupAnimator::PopupAnimator(QWidget *window)
-    : QObject(window), m_window(window), m_animation(window, QByteArrayLiteral("windowOpacity"))
+    : QObject(window)
+    , m_window(window)
+    , m_animation(window, QByteArrayLiteral("windowOpacity"))
 {
     m_animation.setEasingCurve(QEasingCurve::OutCubic);
     connect(&m_animation, &QPropertyAnimation::finished, this, [this] {
@@ -17,10 +19,7 @@ PopupAnimator::PopupAnimator(QWidget *window)
     });
 }
 
-void PopupAnimator::setDuration(int ms)
-{
-    m_duration = ms;
-}
+void PopupAnimator::setDuration(int ms) { m_duration = ms; }
 
 void PopupAnimator::playShow()
 {

@@ -6,7 +6,8 @@
 
 namespace tunelix::skin {
 
-SkinPanel::SkinPanel(QWidget *parent) : QWidget(parent)
+SkinPanel::SkinPanel(QWidget *parent)
+    : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }

@@ -22,7 +22,6 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
-
 #include <memory>
 
 using namespace tunelix;
@@ -42,7 +41,7 @@ protected:
     {
         m_previousErrors = skin::setErrorHandler([this](QWidget *, const QString &m) { errors << m; });
         std::vector<CatalogueRow> rows;
-        const char *names[] = {"Sunrise.mp3", "Don't Stop.mp3", "[Tunelix]Sunset.mp3", "Rain.mp3", "100%_mix.mp3"};
+        const char *names[] = { "Sunrise.mp3", "Don't Stop.mp3", "[Tunelix]Sunset.mp3", "Rain.mp3", "100%_mix.mp3" };
         for (int i = 0; i < 5; ++i) {
             CatalogueRow row = test::sampleRow(10 + i, QString::fromUtf8(names[i]));
             row.isNew = (i % 2 == 0) ? 1 : 0;
@@ -85,10 +84,7 @@ protected:
         frm->FormCreate();
     }
 
-    void putInRing(const QString &fileName)
-    {
-        folder.writeFile(QStringLiteral("Ring/") + fileName, "mp3");
-    }
+    void putInRing(const QString &fileName) { folder.writeFile(QStringLiteral("Ring/") + fileName, "mp3"); }
 
     std::vector<qint32> visibleIds()
     {
@@ -107,8 +103,8 @@ protected:
     int count(const QString &entry) const { return static_cast<int>(log.count(entry)); }
 
     test::TempProgramFolder folder;
-    client::ClientContext context{folder.folder()};
-    TTxDataModule data{folder.folder().catalogueDatabase()};
+    client::ClientContext context { folder.folder() };
+    TTxDataModule data { folder.folder().catalogueDatabase() };
     std::unique_ptr<TmainFrm> frm;
     QStringList log;
     QStringList errors;
@@ -126,7 +122,7 @@ TEST_F(MainWindow, SetUpMakesTheRingFolderAndOpensTheViewNewestFirst)
     EXPECT_TRUE(QFileInfo(context.RingFolder).isDir());
     EXPECT_FALSE(context.PlayingNow);
     EXPECT_FALSE(context.AutoDownloadOn);
-    EXPECT_EQ(visibleIds(), (std::vector<qint32>{14, 13, 12, 11, 10}));
+    EXPECT_EQ(visibleIds(), (std::vector<qint32> { 14, 13, 12, 11, 10 }));
     EXPECT_EQ(frm->seToolBarEx1->selectedIndex(), 0);
     EXPECT_FALSE(frm->seBtnAutoDownload->isChecked());
 }
@@ -151,7 +147,9 @@ struct ItemCase
     int playOrFetchRuns;
 };
 
-class ToolbarItem : public MainWindow, public ::testing::WithParamInterface<ItemCase> {};
+class ToolbarItem : public MainWindow, public ::testing::WithParamInterface<ItemCase>
+{
+};
 
 TEST_P(ToolbarItem, PlayOrFetchRunsOnceWhenSelectedAndTwiceFromAnotherItem)
 {
@@ -162,8 +160,8 @@ TEST_P(ToolbarItem, PlayOrFetchRunsOnceWhenSelectedAndTwiceFromAnotherItem)
     EXPECT_FALSE(frm->isEnabled()); // until the song window closes
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ToolbarItem, ::testing::Values(
-    ItemCase{1, 1, 1}, ItemCase{0, 1, 2}, ItemCase{3, 1, 2}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, ToolbarItem, ::testing::Values(ItemCase { 1, 1, 1 }, ItemCase { 0, 1, 2 }, ItemCase { 3, 1, 2 }));
 
 struct StopCase
 {
@@ -171,7 +169,9 @@ struct StopCase
     bool autoDownloadAfter;
 };
 
-class ToolbarStop : public MainWindow, public ::testing::WithParamInterface<StopCase> {};
+class ToolbarStop : public MainWindow, public ::testing::WithParamInterface<StopCase>
+{
+};
 
 TEST_P(ToolbarStop, UnchecksAutoDownloadUnlessTheMissingFileChecksItAgain)
 {
@@ -196,8 +196,7 @@ TEST_P(ToolbarStop, UnchecksAutoDownloadUnlessTheMissingFileChecksItAgain)
     EXPECT_GE(count(QStringLiteral("StopPlaying")), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ToolbarStop, ::testing::Values(
-    StopCase{true, false}, StopCase{false, true}));
+INSTANTIATE_TEST_SUITE_P(Table, ToolbarStop, ::testing::Values(StopCase { true, false }, StopCase { false, true }));
 
 TEST_F(MainWindow, AutoDownloadToggleFollowsTheButtonWhilePlaying)
 {
@@ -218,8 +217,10 @@ TEST_F(MainWindow, DoubleClickOnAMissingFileReplacesTheDownloadFromThatRow)
     data.qry1()->setCurrentIndex(2); // FileID 12
     frm->wwDBGrid1DblClick(frm->wwDBGrid1);
     // The nested toggle finds PlayingNow set and does not play again.
-    EXPECT_EQ(log, (QStringList{QStringLiteral("PlayCurrentFile"), QStringLiteral("StopPlaying"), QStringLiteral("releaseTransmitManager"),
-                                QStringLiteral("StartNextDownload 12"), QStringLiteral("showSongInfo")}));
+    EXPECT_EQ(log,
+        (QStringList { QStringLiteral("PlayCurrentFile"), QStringLiteral("StopPlaying"),
+            QStringLiteral("releaseTransmitManager"), QStringLiteral("StartNextDownload 12"),
+            QStringLiteral("showSongInfo") }));
     EXPECT_TRUE(frm->seBtnAutoDownload->isChecked());
     EXPECT_TRUE(context.AutoDownloadOn);
     EXPECT_FALSE(frm->isEnabled());
@@ -230,7 +231,7 @@ TEST_F(MainWindow, DoubleClickOnAPresentFilePlaysAndLeavesTheDownloadAlone)
     putInRing(QStringLiteral("[Tunelix]Sunset.mp3"));
     data.qry1()->setCurrentIndex(2);
     frm->wwDBGrid1DblClick(frm->wwDBGrid3);
-    EXPECT_EQ(log, (QStringList{QStringLiteral("PlayCurrentFile"), QStringLiteral("showSongInfo")}));
+    EXPECT_EQ(log, (QStringList { QStringLiteral("PlayCurrentFile"), QStringLiteral("showSongInfo") }));
     EXPECT_TRUE(context.PlayingNow);
     EXPECT_FALSE(frm->seBtnAutoDownload->isChecked());
     EXPECT_FALSE(frm->isEnabled());
@@ -260,16 +261,16 @@ TEST_F(MainWindow, PlayOrFetchOnAnEmptyViewStartsNoDownloadButShowsTheSongWindow
 TEST_F(MainWindow, ViewChangesKeepTheSearchFilter)
 {
     search(QStringLiteral("sun"));
-    EXPECT_EQ(visibleIds(), (std::vector<qint32>{12, 10}));
+    EXPECT_EQ(visibleIds(), (std::vector<qint32> { 12, 10 }));
     frm->seToolBarEx1->selectItem(2); // newest book: 14, 12, 10
     EXPECT_TRUE(data.qry1()->isFiltered());
-    EXPECT_EQ(visibleIds(), (std::vector<qint32>{12, 10}));
+    EXPECT_EQ(visibleIds(), (std::vector<qint32> { 12, 10 }));
     EXPECT_EQ(data.qry1()->commandText(), TTxDataModule::newRowsStatement());
     frm->seToolBarEx1->selectItem(3);
     EXPECT_EQ(data.qry1()->commandText(), TTxDataModule::allRowsStatement());
-    EXPECT_EQ(visibleIds(), (std::vector<qint32>{12, 10}));
+    EXPECT_EQ(visibleIds(), (std::vector<qint32> { 12, 10 }));
     search(QStringLiteral("  "));
-    EXPECT_EQ(visibleIds(), (std::vector<qint32>{14, 13, 12, 11, 10}));
+    EXPECT_EQ(visibleIds(), (std::vector<qint32> { 14, 13, 12, 11, 10 }));
 }
 
 TEST_F(MainWindow, SelectingStopOrPlayLeavesTheViewStatementAlone)
@@ -297,7 +298,9 @@ struct SearchCase
     std::vector<qint32> ids;
 };
 
-class Search : public MainWindow, public ::testing::WithParamInterface<SearchCase> {};
+class Search : public MainWindow, public ::testing::WithParamInterface<SearchCase>
+{
+};
 
 TEST_P(Search, FindsWhatTheTextSays)
 {
@@ -306,13 +309,10 @@ TEST_P(Search, FindsWhatTheTextSays)
     EXPECT_TRUE(errors.isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, Search, ::testing::Values(
-    SearchCase{"  Don't  ", {11}},
-    SearchCase{"%", {14}},
-    SearchCase{"_", {14}},
-    SearchCase{"mp3", {14, 13, 12, 11, 10}},   // the stored name, not the shown one
-    SearchCase{"[tunelix]", {12}},
-    SearchCase{"zzz", {}}));
+INSTANTIATE_TEST_SUITE_P(Table, Search,
+    ::testing::Values(SearchCase { "  Don't  ", { 11 } }, SearchCase { "%", { 14 } }, SearchCase { "_", { 14 } },
+        SearchCase { "mp3", { 14, 13, 12, 11, 10 } }, // the stored name, not the shown one
+        SearchCase { "[tunelix]", { 12 } }, SearchCase { "zzz", {} }));
 
 TEST_F(MainWindow, EnterInTheSearchEditDoesNotSearch)
 {
@@ -328,8 +328,7 @@ TEST_F(MainWindow, RefreshKeepsTheOrdinalRowAndTheFilter)
     data.qry1()->setCurrentIndex(3); // FileID 11
     // Two rows arrive above: the fourth row is now another one.
     test::writeCatalogue(folder.folder().catalogueDatabase(),
-                         {test::sampleRow(20, QStringLiteral("New A.mp3")),
-                          test::sampleRow(21, QStringLiteral("New B.mp3"))});
+        { test::sampleRow(20, QStringLiteral("New A.mp3")), test::sampleRow(21, QStringLiteral("New B.mp3")) });
     frm->RefreshCatalogue();
     EXPECT_EQ(data.qry1()->recNo(), 4);
     EXPECT_EQ(data.qry1()->current()->fileId, 13);
@@ -338,7 +337,7 @@ TEST_F(MainWindow, RefreshKeepsTheOrdinalRowAndTheFilter)
 
     search(QStringLiteral("new"));
     frm->RefreshCatalogue();
-    EXPECT_EQ(visibleIds(), (std::vector<qint32>{21, 20}));
+    EXPECT_EQ(visibleIds(), (std::vector<qint32> { 21, 20 }));
 }
 
 TEST_F(MainWindow, GridsAndViewShareOneCurrentRow)
@@ -347,7 +346,7 @@ TEST_F(MainWindow, GridsAndViewShareOneCurrentRow)
     EXPECT_EQ(frm->wwDBGrid3->selectionModel(), frm->wwDBGrid1->selectionModel());
 
     frm->gridSelection()->setCurrentIndex(frm->gridModel()->index(2, CatalogueModel::IsNewColumn),
-                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     EXPECT_EQ(data.qry1()->currentIndex(), 2);
 
     data.qry1()->setCurrentIndex(4);
@@ -375,8 +374,8 @@ protected:
         };
         // 103 and 102: nothing drawable; 101: the last picture of each list.
         test::writeCatalogue(folder.folder().catalogueDatabase(),
-                             {marked(101, 4, 1, 1), marked(102, 5, 2, 2), marked(103, std::nullopt, std::nullopt, std::nullopt),
-                              marked(104, -1, -1, -1)});
+            { marked(101, 4, 1, 1), marked(102, 5, 2, 2), marked(103, std::nullopt, std::nullopt, std::nullopt),
+                marked(104, -1, -1, -1) });
         frm->RefreshCatalogue();
     }
 
@@ -406,12 +405,12 @@ TEST_F(MarkerPictures, NullNegativeOrBeyondTheListDrawsNoPicture)
 {
     // Rows newest first: 104, 103, 102, 101, then the fixture's five.
     ASSERT_EQ(data.qry1()->rowAt(3).fileId, 101);
-    for (int column : {CatalogueModel::StarLvColumn, CatalogueModel::FileStateColumn, CatalogueModel::IsNewColumn}) {
+    for (int column : { CatalogueModel::StarLvColumn, CatalogueModel::FileStateColumn, CatalogueModel::IsNewColumn }) {
         SCOPED_TRACE(column);
         EXPECT_FALSE(drawsSomething(0, column)); // -1
         EXPECT_FALSE(drawsSomething(1, column)); // null
         EXPECT_FALSE(drawsSomething(2, column)); // beyond the list
-        EXPECT_TRUE(drawsSomething(3, column));  // the list's last picture
+        EXPECT_TRUE(drawsSomething(3, column)); // the list's last picture
         EXPECT_FALSE(frm->gridDelegate()->pictureFor(frm->gridModel()->index(3, column)).isNull());
     }
 }
@@ -422,7 +421,7 @@ TEST_F(MainWindow, CloseCommandStartsTheUpdaterOncePerDayAndEnds)
 {
     frm->today = [] { return QDate(2026, 12, 11); };
     frm->CloseActExecute();
-    EXPECT_EQ(started, QStringList{folder.folder().updaterExecutable()});
+    EXPECT_EQ(started, QStringList { folder.folder().updaterExecutable() });
     EXPECT_EQ(quits, 1);
     frm->CloseActExecute();
     EXPECT_EQ(started.size(), 1);
@@ -440,7 +439,7 @@ TEST_F(MainWindow, CloseCommandKeepsTheWindowOpenWhenTheSettingsCannotBeWritten)
 TEST_F(MainWindow, OpenFolderOpensTheRingFolder)
 {
     frm->OpenFolderExecute(frm->seBtnOpenFolder);
-    EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(folder.folder().ringFolder())});
+    EXPECT_EQ(opened, QList<QUrl> { QUrl::fromLocalFile(folder.folder().ringFolder()) });
 }
 
 TEST_F(MainWindow, TrayClickWhileMinimisedOpensAndClosesTheStatusPopup)

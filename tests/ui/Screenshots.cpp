@@ -43,14 +43,29 @@ void copySkin(const QString &from, const test::TempProgramFolder &to)
 std::vector<catalogue::CatalogueRow> sampleCatalogue()
 {
     const char *names[] = {
-        "[Tunelix]月亮代表我的心.mp3", "[Tunelix]茉莉花.mp3",      "Nokia Tune.mp3",
-        "[Tunelix]甜蜜蜜.mp3",        "Für Elise (Piano).mp3",    "[Tunelix]童年.mp3",
-        "[Tunelix]小苹果.mp3",        "Canon in D.mp3",          "[Tunelix]菊花台.mp3",
-        "Morning Birds.mp3",          "[Tunelix]青花瓷.mp3",      "[Tunelix]后来.mp3",
-        "Marimba Classic.mp3",        "[Tunelix]稻香.mp3",        "[Tunelix]夜曲.mp3",
-        "Retro Phone Ring.mp3",       "[Tunelix]传奇.mp3",        "[Tunelix]平凡之路.mp3",
-        "Sunrise Alarm.mp3",          "[Tunelix]告白气球.mp3",    "Jingle Bells.mp3",
-        "[Tunelix]江南.mp3",          "[Tunelix]光年之外.mp3",
+        "[Tunelix]月亮代表我的心.mp3",
+        "[Tunelix]茉莉花.mp3",
+        "Nokia Tune.mp3",
+        "[Tunelix]甜蜜蜜.mp3",
+        "Für Elise (Piano).mp3",
+        "[Tunelix]童年.mp3",
+        "[Tunelix]小苹果.mp3",
+        "Canon in D.mp3",
+        "[Tunelix]菊花台.mp3",
+        "Morning Birds.mp3",
+        "[Tunelix]青花瓷.mp3",
+        "[Tunelix]后来.mp3",
+        "Marimba Classic.mp3",
+        "[Tunelix]稻香.mp3",
+        "[Tunelix]夜曲.mp3",
+        "Retro Phone Ring.mp3",
+        "[Tunelix]传奇.mp3",
+        "[Tunelix]平凡之路.mp3",
+        "Sunrise Alarm.mp3",
+        "[Tunelix]告白气球.mp3",
+        "Jingle Bells.mp3",
+        "[Tunelix]江南.mp3",
+        "[Tunelix]光年之外.mp3",
     };
     std::vector<catalogue::CatalogueRow> rows;
     int id = 1000;
@@ -90,9 +105,8 @@ int main(int argc, char *argv[])
     const QString suffix = app.devicePixelRatio() > 1.0 ? QStringLiteral("@2x") : QString();
     QDir().mkpath(out);
     // No box may wait for a click here.
-    skin::setErrorHandler([](QWidget *, const QString &message) {
-        std::fprintf(stderr, "error: %s\n", qPrintable(message));
-    });
+    skin::setErrorHandler(
+        [](QWidget *, const QString &message) { std::fprintf(stderr, "error: %s\n", qPrintable(message)); });
 
     test::TempProgramFolder folder;
     copySkin(QString::fromLocal8Bit(argv[2]), folder);

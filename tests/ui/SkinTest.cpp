@@ -34,10 +34,7 @@ private:
 };
 
 // A distinct colour per frame position, so a test can tell the pictures apart.
-QColor positionColour(int position)
-{
-    return QColor::fromHsv((position * 37) % 360, 200, 220);
-}
+QColor positionColour(int position) { return QColor::fromHsv((position * 37) % 360, 200, 220); }
 
 QByteArray jpeg(const QColor &colour)
 {
@@ -52,8 +49,8 @@ QByteArray jpeg(const QColor &colour)
 
 bool near(const QColor &a, const QColor &b)
 {
-    return std::abs(a.red() - b.red()) < 12 && std::abs(a.green() - b.green()) < 12 &&
-           std::abs(a.blue() - b.blue()) < 12;
+    return std::abs(a.red() - b.red()) < 12 && std::abs(a.green() - b.green()) < 12
+        && std::abs(a.blue() - b.blue()) < 12;
 }
 
 QColor centreColour(const QPixmap &pm)
@@ -111,8 +108,8 @@ TEST_F(FrameWindow, MissingBtmLeftGivesOneMessagePerShowAndPlainColoursFromThere
         << errors.messages[0].toStdString();
     EXPECT_TRUE(frm.isVisible());
 
-    const QColor plain[] = {QColor(128, 0, 0),     QColor(0, 128, 0),     QColor(128, 128, 0),
-                            QColor(128, 128, 128), QColor(255, 255, 255), QColor(255, 0, 255)};
+    const QColor plain[] = { QColor(128, 0, 0), QColor(0, 128, 0), QColor(128, 128, 0), QColor(128, 128, 128),
+        QColor(255, 255, 255), QColor(255, 0, 255) };
     auto check = [&] {
         ASSERT_EQ(frm.BgImg.size(), 9);
         for (int i = 0; i < 3; ++i)
@@ -148,7 +145,7 @@ TEST_F(FrameWindow, DraggingAnyPieceOrTheFreeContentAreaMovesTheWindow)
     TBaseFrm frm(folder.folder());
     frm.move(100, 100);
     frm.show();
-    for (SkinPanel *panel : {frm.TopMiddle, frm.CenterMiddle, frm.BtmRight, frm.CenterLeft}) {
+    for (SkinPanel *panel : { frm.TopMiddle, frm.CenterMiddle, frm.BtmRight, frm.CenterLeft }) {
         SCOPED_TRACE(panel->objectName().toStdString());
         const QPoint before = frm.pos();
         const QPoint grip(panel->width() / 2, panel->height() / 2);
@@ -166,24 +163,27 @@ struct PlacementCase
     QPoint expected;
 };
 
-class PopupPlacement : public ::testing::TestWithParam<PlacementCase> {};
+class PopupPlacement : public ::testing::TestWithParam<PlacementCase>
+{
+};
 
 TEST_P(PopupPlacement, BottomRightOfTheWorkArea)
 {
     EXPECT_EQ(bottomRightPosition(GetParam().workArea, GetParam().window), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, PopupPlacement, ::testing::Values(
-    // status popup, task bar at the bottom
-    PlacementCase{{0, 0, 1920, 1040}, {217, 127}, {1703, 913}},
-    // the popup base's own size
-    PlacementCase{{0, 0, 800, 600}, {217, 148}, {583, 452}},
-    // task bar at the top: the popup still ends at the work area's bottom edge
-    PlacementCase{{0, 30, 1280, 994}, {217, 127}, {1063, 897}},
-    // task bar at the left
-    PlacementCase{{60, 0, 1220, 1024}, {217, 127}, {1063, 897}},
-    // primary screen right of another one
-    PlacementCase{{1920, 0, 1280, 1024}, {217, 127}, {2983, 897}}));
+INSTANTIATE_TEST_SUITE_P(Table, PopupPlacement,
+    ::testing::Values(
+        // status popup, task bar at the bottom
+        PlacementCase { { 0, 0, 1920, 1040 }, { 217, 127 }, { 1703, 913 } },
+        // the popup base's own size
+        PlacementCase { { 0, 0, 800, 600 }, { 217, 148 }, { 583, 452 } },
+        // task bar at the top: the popup still ends at the work area's bottom edge
+        PlacementCase { { 0, 30, 1280, 994 }, { 217, 127 }, { 1063, 897 } },
+        // task bar at the left
+        PlacementCase { { 60, 0, 1220, 1024 }, { 217, 127 }, { 1063, 897 } },
+        // primary screen right of another one
+        PlacementCase { { 1920, 0, 1280, 1024 }, { 217, 127 }, { 2983, 897 } }));
 
 TEST_F(FrameWindow, PopupPlacesItselfWhenShownEvenWithoutPictures)
 {
@@ -241,7 +241,9 @@ struct SelectCase
     QStringList expected;
 };
 
-class ToolBarSelect : public ToolBar, public ::testing::WithParamInterface<SelectCase> {};
+class ToolBarSelect : public ToolBar, public ::testing::WithParamInterface<SelectCase>
+{
+};
 
 TEST_P(ToolBarSelect, ClickHandlerFirstThenChangeOnlyWhenChanged)
 {
@@ -251,19 +253,18 @@ TEST_P(ToolBarSelect, ClickHandlerFirstThenChangeOnlyWhenChanged)
     EXPECT_EQ(bar.selectedIndex(), GetParam().to);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ToolBarSelect, ::testing::Values(
-    SelectCase{1, 1, {QStringLiteral("click1")}},
-    SelectCase{0, 1, {QStringLiteral("click1"), QStringLiteral("change1")}},
-    SelectCase{0, 0, {QStringLiteral("click0")}},
-    SelectCase{3, 0, {QStringLiteral("click0"), QStringLiteral("change0")}},
-    SelectCase{1, 2, {QStringLiteral("change2")}},
-    SelectCase{2, 2, {}}));
+INSTANTIATE_TEST_SUITE_P(Table, ToolBarSelect,
+    ::testing::Values(SelectCase { 1, 1, { QStringLiteral("click1") } },
+        SelectCase { 0, 1, { QStringLiteral("click1"), QStringLiteral("change1") } },
+        SelectCase { 0, 0, { QStringLiteral("click0") } },
+        SelectCase { 3, 0, { QStringLiteral("click0"), QStringLiteral("change0") } },
+        SelectCase { 1, 2, { QStringLiteral("change2") } }, SelectCase { 2, 2, {} }));
 
 TEST_F(ToolBar, LeftPressOnAnItemSelectsItAndPressesBesideItemsDoNothing)
 {
     bar.setSelectedIndex(0);
     QTest::mousePress(&bar, Qt::LeftButton, {}, bar.itemRect(3).center());
-    EXPECT_EQ(log, QStringList{QStringLiteral("change3")});
+    EXPECT_EQ(log, QStringList { QStringLiteral("change3") });
     EXPECT_EQ(bar.selectedIndex(), 3);
 
     log.clear();
@@ -279,7 +280,7 @@ TEST_F(ToolBar, AnErrorInTheClickHandlerReachesTheErrorBoxAndSkipsTheChange)
     bar.item(1).onClick = [] { throw std::runtime_error("no player"); };
     bar.setSelectedIndex(0);
     QTest::mousePress(&bar, Qt::LeftButton, {}, bar.itemRect(1).center());
-    EXPECT_EQ(errors.messages, QStringList{QStringLiteral("no player")});
+    EXPECT_EQ(errors.messages, QStringList { QStringLiteral("no player") });
     EXPECT_TRUE(log.isEmpty());
 }
 
@@ -296,7 +297,7 @@ TEST(CheckButton, EverySetRunsTheHandlerAndAHandlerMaySetItAgain)
     };
     button.setChecked(true);
     button.setChecked(false);
-    EXPECT_EQ(seen, (QList<bool>{true, false, true}));
+    EXPECT_EQ(seen, (QList<bool> { true, false, true }));
     EXPECT_TRUE(button.isChecked());
 
     button.setChecked(true); // same state: runs all the same

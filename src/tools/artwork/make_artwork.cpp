@@ -18,11 +18,11 @@
 namespace {
 
 namespace palette {
-const QColor deep(24, 78, 150);        // title bar and frame edge
-const QColor mid(52, 122, 206);        // title bar highlight, buttons
-const QColor panel(222, 235, 250);     // the list and status rows
-const QColor pale(240, 251, 255);      // the search row
-const QColor body(186, 212, 242);      // window body around the panels
+const QColor deep(24, 78, 150); // title bar and frame edge
+const QColor mid(52, 122, 206); // title bar highlight, buttons
+const QColor panel(222, 235, 250); // the list and status rows
+const QColor pale(240, 251, 255); // the search row
+const QColor body(186, 212, 242); // window body around the panels
 const QColor aqua(0, 200, 230);
 const QColor lime(60, 200, 60);
 const QColor green(40, 160, 70);
@@ -50,9 +50,9 @@ QImage render(const QSize &size, qreal scale, const Draw &draw, bool opaque = fa
 
 void savePng(const QString &name, const QSize &size, const Draw &draw)
 {
-    for (int scale : {1, 2}) {
-        const QString file = g_out + QStringLiteral("/ui/") + name +
-                             (scale == 2 ? QStringLiteral("@2x.png") : QStringLiteral(".png"));
+    for (int scale : { 1, 2 }) {
+        const QString file
+            = g_out + QStringLiteral("/ui/") + name + (scale == 2 ? QStringLiteral("@2x.png") : QStringLiteral(".png"));
         if (!render(size, scale, draw).save(file, "PNG"))
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
     }
@@ -68,7 +68,7 @@ void saveJpg(const QString &name, const QSize &size, const Draw &draw)
 QFont font(int pixels, bool bold = true)
 {
     QFont f;
-    f.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")});
+    f.setFamilies({ QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans") });
     f.setPixelSize(pixels);
     f.setBold(bold);
     return f;
@@ -241,7 +241,7 @@ void searchButton(QPainter &p, const QRectF &r, int state)
     p.setFont(font(11));
     p.setPen(Qt::white);
     p.drawText(QRectF(r.left() + 19, r.top(), r.width() - 20, r.height()).translated(o), Qt::AlignCenter,
-               QStringLiteral("搜索"));
+        QStringLiteral("搜索"));
 }
 
 // Toolbar items: 61 x 60 each.
@@ -328,113 +328,110 @@ int main(int argc, char *argv[])
     QDir().mkpath(g_out + QStringLiteral("/skin/frmBg"));
 
     // The nine frame pictures (stretched, except the tiled top-left corner).
-    saveJpg(QStringLiteral("TopLeft.jpg"), {4, 31}, [](QPainter &p, const QRectF &r) {
+    saveJpg(QStringLiteral("TopLeft.jpg"), { 4, 31 }, [](QPainter &p, const QRectF &r) {
         frameTop(p, r);
         p.fillRect(QRectF(r.left(), r.top(), 1, r.height()), palette::deep.darker(130));
     });
-    saveJpg(QStringLiteral("TopMiddle.jpg"), {64, 31}, frameTop);
-    saveJpg(QStringLiteral("TopRight.jpg"), {4, 31}, [](QPainter &p, const QRectF &r) {
+    saveJpg(QStringLiteral("TopMiddle.jpg"), { 64, 31 }, frameTop);
+    saveJpg(QStringLiteral("TopRight.jpg"), { 4, 31 }, [](QPainter &p, const QRectF &r) {
         frameTop(p, r);
         p.fillRect(QRectF(r.right() - 1, r.top(), 1, r.height()), palette::deep.darker(130));
     });
     const auto edge = [](QPainter &p, const QRectF &r) { p.fillRect(r, palette::deep); };
-    saveJpg(QStringLiteral("BtmLeft.jpg"), {4, 4}, edge);
-    saveJpg(QStringLiteral("BtmMiddle.jpg"), {64, 4}, [](QPainter &p, const QRectF &r) {
-        p.fillRect(r, vertical(r, palette::mid, palette::deep));
-    });
-    saveJpg(QStringLiteral("BtmRight.jpg"), {4, 4}, edge);
-    saveJpg(QStringLiteral("CenterLeft.jpg"), {1, 64}, edge);
-    saveJpg(QStringLiteral("CenterMiddle.jpg"), {64, 128}, [](QPainter &p, const QRectF &r) {
-        p.fillRect(r, vertical(r, QColor(248, 252, 255), palette::panel));
-    });
-    saveJpg(QStringLiteral("CenterRight.jpg"), {1, 64}, edge);
+    saveJpg(QStringLiteral("BtmLeft.jpg"), { 4, 4 }, edge);
+    saveJpg(QStringLiteral("BtmMiddle.jpg"), { 64, 4 },
+        [](QPainter &p, const QRectF &r) { p.fillRect(r, vertical(r, palette::mid, palette::deep)); });
+    saveJpg(QStringLiteral("BtmRight.jpg"), { 4, 4 }, edge);
+    saveJpg(QStringLiteral("CenterLeft.jpg"), { 1, 64 }, edge);
+    saveJpg(QStringLiteral("CenterMiddle.jpg"), { 64, 128 },
+        [](QPainter &p, const QRectF &r) { p.fillRect(r, vertical(r, QColor(248, 252, 255), palette::panel)); });
+    saveJpg(QStringLiteral("CenterRight.jpg"), { 1, 64 }, edge);
 
     // The main window's backgrounds.
-    savePng(QStringLiteral("mainBg"), {345, 533}, mainBackground);
-    savePng(QStringLiteral("toolbarBg"), {340, 81}, toolbarBackground);
+    savePng(QStringLiteral("mainBg"), { 345, 533 }, mainBackground);
+    savePng(QStringLiteral("toolbarBg"), { 340, 81 }, toolbarBackground);
 
     // Title-bar, search and logo buttons.
-    const char *states[] = {"normal", "hot", "pressed"};
+    const char *states[] = { "normal", "hot", "pressed" };
     for (int s = 0; s < 3; ++s) {
         const QString suffix = QStringLiteral("-") + QLatin1String(states[s]);
-        savePng(QStringLiteral("btnClose") + suffix, {37, 17},
-                [s](QPainter &p, const QRectF &r) { titleButton(p, r, s, palette::red, true); });
-        savePng(QStringLiteral("btnMin") + suffix, {25, 17},
-                [s](QPainter &p, const QRectF &r) { titleButton(p, r, s, palette::mid, false); });
-        savePng(QStringLiteral("btnSearch") + suffix, {45, 22},
-                [s](QPainter &p, const QRectF &r) { searchButton(p, r, s); });
-        savePng(QStringLiteral("btnLogo") + suffix, {18, 18}, [s](QPainter &p, const QRectF &r) {
+        savePng(QStringLiteral("btnClose") + suffix, { 37, 17 },
+            [s](QPainter &p, const QRectF &r) { titleButton(p, r, s, palette::red, true); });
+        savePng(QStringLiteral("btnMin") + suffix, { 25, 17 },
+            [s](QPainter &p, const QRectF &r) { titleButton(p, r, s, palette::mid, false); });
+        savePng(QStringLiteral("btnSearch") + suffix, { 45, 22 },
+            [s](QPainter &p, const QRectF &r) { searchButton(p, r, s); });
+        savePng(QStringLiteral("btnLogo") + suffix, { 18, 18 }, [s](QPainter &p, const QRectF &r) {
             logo(p, r.adjusted(0.5, 0.5, -0.5, -0.5),
-                 s == 1 ? palette::aqua.lighter(115) : s == 2 ? palette::aqua.darker(120) : palette::aqua);
+                s == 1       ? palette::aqua.lighter(115)
+                    : s == 2 ? palette::aqua.darker(120)
+                             : palette::aqua);
         });
     }
 
     // Toolbar items.
-    savePng(QStringLiteral("tbStop"), {61, 60}, [](QPainter &p, const QRectF &r) { stopItem(p, r, false); });
-    savePng(QStringLiteral("tbStop-selected"), {61, 60}, [](QPainter &p, const QRectF &r) { stopItem(p, r, true); });
-    savePng(QStringLiteral("tbPlay"), {61, 60}, [](QPainter &p, const QRectF &r) { playItem(p, r, false); });
-    savePng(QStringLiteral("tbPlay-selected"), {61, 60}, [](QPainter &p, const QRectF &r) { playItem(p, r, true); });
-    savePng(QStringLiteral("tbPopular"), {61, 60}, [](QPainter &p, const QRectF &r) {
+    savePng(QStringLiteral("tbStop"), { 61, 60 }, [](QPainter &p, const QRectF &r) { stopItem(p, r, false); });
+    savePng(QStringLiteral("tbStop-selected"), { 61, 60 }, [](QPainter &p, const QRectF &r) { stopItem(p, r, true); });
+    savePng(QStringLiteral("tbPlay"), { 61, 60 }, [](QPainter &p, const QRectF &r) { playItem(p, r, false); });
+    savePng(QStringLiteral("tbPlay-selected"), { 61, 60 }, [](QPainter &p, const QRectF &r) { playItem(p, r, true); });
+    savePng(QStringLiteral("tbPopular"), { 61, 60 }, [](QPainter &p, const QRectF &r) {
         viewBox(p, r, palette::mid, QStringLiteral("流行"), QStringLiteral("铃声"));
     });
-    savePng(QStringLiteral("tbClassic"), {61, 60}, [](QPainter &p, const QRectF &r) {
+    savePng(QStringLiteral("tbClassic"), { 61, 60 }, [](QPainter &p, const QRectF &r) {
         viewBox(p, r, palette::green, QStringLiteral("经典"), QStringLiteral("铃声"));
     });
 
     // Folder and automatic-download buttons (20 x 20).
     for (int hot = 0; hot < 2; ++hot) {
-        savePng(hot ? QStringLiteral("btnFolder-hot") : QStringLiteral("btnFolder"), {20, 20},
-                [hot](QPainter &p, const QRectF &r) {
-                    const QColor c = hot ? QColor(255, 200, 60) : QColor(240, 180, 40);
-                    QPainterPath folder;
-                    folder.moveTo(2.5, 5.5);
-                    folder.lineTo(8, 5.5);
-                    folder.lineTo(9.5, 7);
-                    folder.lineTo(17.5, 7);
-                    folder.lineTo(17.5, 16.5);
-                    folder.lineTo(2.5, 16.5);
-                    folder.closeSubpath();
-                    p.setPen(QPen(c.darker(150), 1));
-                    p.setBrush(vertical(r, c.lighter(125), c));
-                    p.drawPath(folder);
-                    p.setPen(QPen(QColor(255, 255, 255, 160), 1));
-                    p.drawLine(QPointF(3.5, 9), QPointF(16.5, 9));
-                });
+        savePng(hot ? QStringLiteral("btnFolder-hot") : QStringLiteral("btnFolder"), { 20, 20 },
+            [hot](QPainter &p, const QRectF &r) {
+                const QColor c = hot ? QColor(255, 200, 60) : QColor(240, 180, 40);
+                QPainterPath folder;
+                folder.moveTo(2.5, 5.5);
+                folder.lineTo(8, 5.5);
+                folder.lineTo(9.5, 7);
+                folder.lineTo(17.5, 7);
+                folder.lineTo(17.5, 16.5);
+                folder.lineTo(2.5, 16.5);
+                folder.closeSubpath();
+                p.setPen(QPen(c.darker(150), 1));
+                p.setBrush(vertical(r, c.lighter(125), c));
+                p.drawPath(folder);
+                p.setPen(QPen(QColor(255, 255, 255, 160), 1));
+                p.drawLine(QPointF(3.5, 9), QPointF(16.5, 9));
+            });
     }
-    savePng(QStringLiteral("btnAuto"), {20, 20}, [](QPainter &p, const QRectF &r) {
+    savePng(QStringLiteral("btnAuto"), { 20, 20 }, [](QPainter &p, const QRectF &r) {
         glossyCircle(p, r.adjusted(1.5, 1, -1.5, -2), QColor(150, 158, 170));
         curvedArrow(p, r.adjusted(1.5, 1, -1.5, -2), Qt::white);
     });
-    savePng(QStringLiteral("btnAuto-checked"), {20, 20}, [](QPainter &p, const QRectF &r) {
+    savePng(QStringLiteral("btnAuto-checked"), { 20, 20 }, [](QPainter &p, const QRectF &r) {
         glossyCircle(p, r.adjusted(1.5, 1, -1.5, -2), palette::green);
         curvedArrow(p, r.adjusted(1.5, 1, -1.5, -2), Qt::white);
     });
 
     // Marker pictures: stars and NEW (48 x 12), download state (12 x 12).
     for (int n = 1; n <= 4; ++n)
-        savePng(QStringLiteral("stars%1").arg(n), {48, 12}, [n](QPainter &p, const QRectF &r) { stars(p, r, n); });
-    savePng(QStringLiteral("newBadge"), {48, 12}, newBadge);
+        savePng(QStringLiteral("stars%1").arg(n), { 48, 12 }, [n](QPainter &p, const QRectF &r) { stars(p, r, n); });
+    savePng(QStringLiteral("newBadge"), { 48, 12 }, newBadge);
     // The new-marker list's "one star": centred like the NEW badge it alternates with.
-    savePng(QStringLiteral("newStar"), {48, 12}, [](QPainter &p, const QRectF &r) {
-        stars(p, QRectF(r.center().x() - 6, r.top(), 12, r.height()), 1);
-    });
-    savePng(QStringLiteral("stateFetch"), {12, 12}, [](QPainter &p, const QRectF &r) {
+    savePng(QStringLiteral("newStar"), { 48, 12 },
+        [](QPainter &p, const QRectF &r) { stars(p, QRectF(r.center().x() - 6, r.top(), 12, r.height()), 1); });
+    savePng(QStringLiteral("stateFetch"), { 12, 12 }, [](QPainter &p, const QRectF &r) {
         glossyCircle(p, r.adjusted(0.5, 0.5, -0.5, -0.5), QColor(70, 78, 92));
         curvedArrow(p, r, Qt::white);
     });
-    savePng(QStringLiteral("statePlay"), {12, 12}, [](QPainter &p, const QRectF &r) {
+    savePng(QStringLiteral("statePlay"), { 12, 12 }, [](QPainter &p, const QRectF &r) {
         glossyCircle(p, r.adjusted(0.5, 0.5, -0.5, -0.5), palette::mid);
         playTriangle(p, r.adjusted(0.5, 0, 0.5, 0), Qt::white);
     });
 
     // Logo of the about window and the tray icon.
-    savePng(QStringLiteral("logo"), {36, 36}, [](QPainter &p, const QRectF &r) {
-        logo(p, r.adjusted(1, 1, -1, -1), palette::mid);
-    });
-    for (int size : {16, 32, 64}) {
-        savePng(QStringLiteral("tray%1").arg(size), {size, size}, [](QPainter &p, const QRectF &r) {
-            logo(p, r.adjusted(0.5, 0.5, -0.5, -0.5), palette::aqua.darker(110));
-        });
+    savePng(QStringLiteral("logo"), { 36, 36 },
+        [](QPainter &p, const QRectF &r) { logo(p, r.adjusted(1, 1, -1, -1), palette::mid); });
+    for (int size : { 16, 32, 64 }) {
+        savePng(QStringLiteral("tray%1").arg(size), { size, size },
+            [](QPainter &p, const QRectF &r) { logo(p, r.adjusted(0.5, 0.5, -0.5, -0.5), palette::aqua.darker(110)); });
     }
     return 0;
 }
