@@ -2,10 +2,13 @@
 #include "skin/CheckPictureButton.h"
 #include "skin/DlgPopupFrm.h"
 #include "skin/ErrorBox.h"
+#include "skin/PictureButton.h"
 #include "skin/PictureToolBar.h"
 #include "support/TempProgramFolder.h"
 
+#include <QApplication>
 #include <QBuffer>
+#include <QEnterEvent>
 #include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
@@ -282,6 +285,36 @@ TEST_F(ToolBar, AnErrorInTheClickHandlerReachesTheErrorBoxAndSkipsTheChange)
     QTest::mousePress(&bar, Qt::LeftButton, {}, bar.itemRect(1).center());
     EXPECT_EQ(errors.messages, QStringList { QStringLiteral("no player") });
     EXPECT_TRUE(log.isEmpty());
+}
+
+// ---- picture button ------------------------------------------------------------------
+
+TEST(PictureButtonFaces, HotUnderThePointerPressedWhileDownNormalOtherwise)
+{
+    PictureButton button;
+    QPixmap face(37, 17);
+    face.fill(Qt::red);
+    button.setFaces(face, face, face);
+    button.resize(37, 17);
+    button.show();
+    EXPECT_EQ(button.fadeDuration(), 100);
+    int clicks = 0;
+    QObject::connect(&button, &PictureButton::clicked, [&] { ++clicks; });
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&button, &enter);
+    EXPECT_EQ(button.face(), PictureButton::Hot);
+    QTest::mousePress(&button, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(button.face(), PictureButton::Pressed);
+    QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(button.face(), PictureButton::Hot);
+    EXPECT_EQ(clicks, 1);
+    button.setEnabled(false);
+    EXPECT_EQ(button.face(), PictureButton::Normal);
+    button.setEnabled(true);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&button, &leave);
+    EXPECT_EQ(button.face(), PictureButton::Normal);
 }
 
 // ---- check-able button -------------------------------------------------------------
