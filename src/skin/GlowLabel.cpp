@@ -14,7 +14,8 @@ GlowLabel::GlowLabel(const QString &text, QWidget *parent)
     : QWidget(parent)
     , m_text(text)
 {
-    setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Mouse presses are left to the parent (QWidget ignores them), so a drag-to-move
+    // panel under the label still drags; hover stays, so the label's hint shows.
 }
 
 void GlowLabel::setText(const QString &text)

@@ -2,6 +2,7 @@
 #include "skin/CheckPictureButton.h"
 #include "skin/DlgPopupFrm.h"
 #include "skin/ErrorBox.h"
+#include "skin/GlowLabel.h"
 #include "skin/PictureButton.h"
 #include "skin/PictureToolBar.h"
 #include "support/TempProgramFolder.h"
@@ -157,6 +158,21 @@ TEST_F(FrameWindow, DraggingAnyPieceOrTheFreeContentAreaMovesTheWindow)
         QTest::mouseRelease(panel, Qt::LeftButton, {}, grip + QPoint(20, 15));
         EXPECT_EQ(frm.pos(), before + QPoint(20, 15));
     }
+}
+
+TEST_F(FrameWindow, DraggingOnALabelMovesTheWindowToo)
+{
+    TBaseFrm frm(folder.folder());
+    frm.setCaptionText(QStringLiteral("Caption"));
+    auto *label = frm.TopMiddle->findChild<GlowLabel *>();
+    ASSERT_NE(label, nullptr);
+    frm.move(100, 100);
+    frm.show();
+    const QPoint grip(5, 5);
+    QTest::mousePress(label, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(label, grip + QPoint(7, 9));
+    QTest::mouseRelease(label, Qt::LeftButton, {}, grip + QPoint(7, 9));
+    EXPECT_EQ(frm.pos(), QPoint(107, 109));
 }
 
 struct PlacementCase
