@@ -17,10 +17,6 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -31,7 +27,10 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace tunelix::playback;
@@ -54,8 +53,8 @@ long rssKiB()
 int playChild(const char *path)
 {
     const long idle = rssKiB();
-    std::atomic<long> peak{idle};
-    std::atomic<bool> done{false};
+    std::atomic<long> peak { idle };
+    std::atomic<bool> done { false };
     std::thread sampler([&] {
         while (!done) {
             peak = std::max(peak.load(), rssKiB());
@@ -110,7 +109,7 @@ ChildResult runChild(const std::vector<std::string> &argv)
     while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
         result.output.append(buffer, static_cast<size_t>(n));
     close(pipeFds[0]);
-    rusage usage{};
+    rusage usage {};
     int status = 0;
     wait4(pid, &status, 0, &usage);
     result.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -174,7 +173,8 @@ bool writeMusicLikeMp3(const QString &path, int seconds)
             return false;
     }
     QProcess lame;
-    lame.start(QStringLiteral("lame"), {QStringLiteral("--quiet"), QStringLiteral("-b"), QStringLiteral("128"), wavPath, path});
+    lame.start(QStringLiteral("lame"),
+        { QStringLiteral("--quiet"), QStringLiteral("-b"), QStringLiteral("128"), wavPath, path });
     const bool ok = lame.waitForFinished(600'000) && lame.exitStatus() == QProcess::NormalExit && lame.exitCode() == 0;
     QFile::remove(wavPath);
     return ok;
@@ -227,7 +227,7 @@ int main(int argc, char **argv)
         for (int side = 0; side < 2; ++side) {
             const bool oursNow = (r + side) % 2 == 0;
             if (oursNow) {
-                const ChildResult ours = runChild({selfPath, "--play", file});
+                const ChildResult ours = runChild({ selfPath, "--play", file });
                 if (ours.status != 0) {
                     std::fprintf(stderr, "the player could not play the file\n");
                     return 1;
@@ -236,7 +236,7 @@ int main(int argc, char **argv)
                 oursWall.push_back(ours.wallSeconds);
                 std::sscanf(ours.output.c_str(), "%ld %ld %llu", &idle, &peak, &frames);
             } else {
-                const ChildResult mpg = runChild({"mpg123", "-q", "-t", file});
+                const ChildResult mpg = runChild({ "mpg123", "-q", "-t", file });
                 if (mpg.status != 0) {
                     std::fprintf(stderr, "mpg123 failed\n");
                     return 1;
@@ -254,7 +254,7 @@ int main(int argc, char **argv)
     std::printf("CPU ratio (goal <= 1.20): %.2f\n", ratio);
     std::printf("sample frames played: %llu (%.1f s at 44.1 kHz)\n", frames, static_cast<double>(frames) / 44100);
     std::printf("memory: idle %ld KiB, peak while playing %ld KiB, above idle %.1f MB (goal <= 20 MB)\n", idle, peak,
-                static_cast<double>(peak - idle) / 1024);
+        static_cast<double>(peak - idle) / 1024);
     std::printf("mpg123 peak resident set: %ld KiB\n", mpgRss);
     return 0;
 }

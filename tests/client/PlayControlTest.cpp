@@ -1,17 +1,17 @@
+#include "client/song/PlayControl.h"
+
+#include "SongFixture.h"
 #include "catalogue/TxDataModule.h"
 #include "client/ClientContext.h"
-#include "client/song/PlayControl.h"
 #include "playback/ZPlay.h"
-#include "SongFixture.h"
 #include "support/FakePlayerLibrary.h"
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace tunelix;
@@ -26,7 +26,7 @@ namespace {
 class CountingLibrary : public playback::PlayerLibrary
 {
 public:
-    std::atomic<int> queuedFileBegan{0};
+    std::atomic<int> queuedFileBegan { 0 };
 
     playback::ZPlayHandle CreateZPlay() override { return real().CreateZPlay(); }
     int DestroyZPlay(playback::ZPlayHandle h) override { return real().DestroyZPlay(h); }
@@ -44,9 +44,15 @@ public:
     int Stop(playback::ZPlayHandle h) override { return real().Stop(h); }
     int Pause(playback::ZPlayHandle h) override { return real().Pause(h); }
     int Resume(playback::ZPlayHandle h) override { return real().Resume(h); }
-    int Seek(playback::ZPlayHandle h, int tf, playback::TPlayTime *t, int mm) override { return real().Seek(h, tf, t, mm); }
+    int Seek(playback::ZPlayHandle h, int tf, playback::TPlayTime *t, int mm) override
+    {
+        return real().Seek(h, tf, t, mm);
+    }
     int GetPosition(playback::ZPlayHandle h, playback::TPlayTime *t) override { return real().GetPosition(h, t); }
-    int GetStreamInfo(playback::ZPlayHandle h, playback::TZStreamInfo *i) override { return real().GetStreamInfo(h, i); }
+    int GetStreamInfo(playback::ZPlayHandle h, playback::TZStreamInfo *i) override
+    {
+        return real().GetStreamInfo(h, i);
+    }
 
 private:
     static playback::PlayerLibrary &real() { return playback::builtinPlayerLibrary(); }
@@ -107,7 +113,7 @@ TEST_F(PlayControlTest, AFileRepeatsOnceForEachQueuedFileMessageAndFollowsTheCur
     EXPECT_EQ(played[2], ringPath("Second.mp3"));
     EXPECT_EQ(played[3], ringPath("Second.mp3"));
     // Each repetition follows exactly one report that the queued copy began.
-    EXPECT_EQ(messagesAtStart, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(messagesAtStart, (std::vector<int> { 0, 1, 2, 3 }));
     EXPECT_FALSE(context.PlayingNow);
     EXPECT_EQ(statusLabel, QString());
     EXPECT_EQ(playLabel, QStringLiteral("Playing: Second")); // left as it was
@@ -135,9 +141,8 @@ TEST_F(PlayControlTest, NamesThatAreNotPlainFilesCountAsMissing)
 {
     ASSERT_TRUE(control.createPlayer());
     test::writeCatalogue(folder.folder().catalogueDatabase(),
-                         {test::sampleRow(10, QStringLiteral("../local.mdb")),
-                          test::sampleRow(11, QStringLiteral("sub")),
-                          test::sampleRow(12, QString())});
+        { test::sampleRow(10, QStringLiteral("../local.mdb")), test::sampleRow(11, QStringLiteral("sub")),
+            test::sampleRow(12, QString()) });
     QDir().mkpath(ringPath("sub"));
     data.openView(catalogue::TTxDataModule::allRowsStatement());
     for (int row = 0; row < 3; ++row) {

@@ -26,8 +26,8 @@ protected:
     {
         qputenv("TUNELIX_AUDIO_OUTPUT", "silent");
         writeCatalogue(folder.folder().catalogueDatabase(),
-                       {sampleRow(1, QStringLiteral("[Tunelix]Bad.mp3")), sampleRow(2, QStringLiteral("Missing.mp3")),
-                        sampleRow(3, QStringLiteral("Second.mp3")), sampleRow(4, QStringLiteral("[Tunelix]First.mp3"))});
+            { sampleRow(1, QStringLiteral("[Tunelix]Bad.mp3")), sampleRow(2, QStringLiteral("Missing.mp3")),
+                sampleRow(3, QStringLiteral("Second.mp3")), sampleRow(4, QStringLiteral("[Tunelix]First.mp3")) });
         context.RingFolder = folder.folder().ringFolder();
         QDir().mkpath(context.RingFolder);
         writeToneMp3(ringPath("[Tunelix]First.mp3"), 0.5, 22050, 440);
@@ -52,9 +52,9 @@ protected:
     static constexpr int kPatienceMs = 30'000;
 
     TempProgramFolder folder;
-    client::ClientContext context{folder.folder()};
-    catalogue::TTxDataModule data{folder.folder().catalogueDatabase()};
-    client::PlayControl control{context, data};
+    client::ClientContext context { folder.folder() };
+    catalogue::TTxDataModule data { folder.folder().catalogueDatabase() };
+    client::PlayControl control { context, data };
 
     bool autoDownloadButton = false;
     int buttonChecks = 0;

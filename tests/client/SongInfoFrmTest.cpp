@@ -1,10 +1,11 @@
-#include "client/song/SeekSlider.h"
 #include "client/song/SongInfoFrm.h"
+
+#include "SongFixture.h"
+#include "client/song/SeekSlider.h"
 #include "client/song/SongLogic.h"
 #include "playback/ZPlay.h"
 #include "skin/ErrorBox.h"
 #include "skin/GlowLabel.h"
-#include "SongFixture.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -56,7 +57,8 @@ protected:
 TEST_F(SongInfoFrmTest, FormCreateSetsUpTheSliderFromTheSkinPicture)
 {
     folder.writeFile(QStringLiteral("skin/.keep"), {});
-    QFile::copy(QStringLiteral(TUNELIX_SOURCE_DIR "/artwork/skin/seek.png"), folder.path(QStringLiteral("skin/seek.png")));
+    QFile::copy(
+        QStringLiteral(TUNELIX_SOURCE_DIR "/artwork/skin/seek.png"), folder.path(QStringLiteral("skin/seek.png")));
     window->FormCreate();
     EXPECT_TRUE(window->USSliderEx1->hasSkinPicture());
     EXPECT_EQ(window->USSliderEx1->max(), 1000);
@@ -91,10 +93,12 @@ TEST_F(SongInfoFrmTest, APlayShowsItsNameAndRangeAndTheTimerFollowsSeekPauseAndR
     EXPECT_EQ(window->USSliderEx1->position(), 10); // paused: it stays
 
     window->sePngXButton2Click(); // resume
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        window->Timer1Timer();
-        return window->USSliderEx1->position() > 10;
-    }, kPatienceMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            window->Timer1Timer();
+            return window->USSliderEx1->position() > 10;
+        },
+        kPatienceMs));
     EXPECT_TRUE(context.PlayingNow);
 }
 
@@ -108,9 +112,9 @@ TEST_F(SongInfoFrmTest, PreviousAndNextMoveTheRowAndPlayItStayingAtTheEnds)
     };
     data.qry1()->setCurrentIndex(0);
     const Step steps[] = {
-        {&TSongInfoFrm::sePngXButton3Click, 0}, // previous on the first row: the same row again
-        {&TSongInfoFrm::sePngXButton4Click, 1},
-        {&TSongInfoFrm::sePngXButton3Click, 0},
+        { &TSongInfoFrm::sePngXButton3Click, 0 }, // previous on the first row: the same row again
+        { &TSongInfoFrm::sePngXButton4Click, 1 },
+        { &TSongInfoFrm::sePngXButton3Click, 0 },
     };
     int plays = 0;
     for (const Step &step : steps) {
@@ -156,16 +160,17 @@ TEST_F(SongInfoFrmTest, BannerOpensTheShopPage)
     QStringList opened;
     window->openUrl = [&](const QString &url) { opened << url; };
     window->seImage1Click();
-    EXPECT_EQ(opened, QStringList{TSongInfoFrm::shopPageUrl()});
+    EXPECT_EQ(opened, QStringList { TSongInfoFrm::shopPageUrl() });
 }
 
 TEST_F(SongInfoFrmTest, SaveDialogStartsWithItsNameFilterAndTitle)
 {
     EXPECT_EQ(window->SaveToRingDialog->windowTitle(), QStringLiteral("FilePath"));
-    EXPECT_EQ(window->SaveToRingDialog->nameFilters(), QStringList{QStringLiteral("mp3 (*.mp3)")});
+    EXPECT_EQ(window->SaveToRingDialog->nameFilters(), QStringList { QStringLiteral("mp3 (*.mp3)") });
     EXPECT_EQ(window->SaveToRingDialog->defaultSuffix(), QString());
     ASSERT_FALSE(window->SaveToRingDialog->selectedFiles().isEmpty());
-    EXPECT_EQ(QFileInfo(window->SaveToRingDialog->selectedFiles().constFirst()).fileName(), QStringLiteral("Tunelix.mp3"));
+    EXPECT_EQ(
+        QFileInfo(window->SaveToRingDialog->selectedFiles().constFirst()).fileName(), QStringLiteral("Tunelix.mp3"));
 }
 
 TEST_F(SongInfoFrmTest, SaveToCopiesTheCurrentRowsFileOrLeavesNothingBehind)
@@ -192,10 +197,9 @@ TEST_F(SongInfoFrmTest, SaveToCopiesTheCurrentRowsFileOrLeavesNothingBehind)
         f.write(QByteArray(100'000, 'x')); // longer than the copy: nothing of it may stay
     }
     const Case cases[] = {
-        {out.filePath(QStringLiteral("abc")), true},        // no extension added
-        {existing, true},                                   // replaced wholly
-        {out.filePath(QStringLiteral("no/such/folder/x.mp3")), false},
-        {out.path(), false},                                // a folder
+        { out.filePath(QStringLiteral("abc")), true }, // no extension added
+        { existing, true }, // replaced wholly
+        { out.filePath(QStringLiteral("no/such/folder/x.mp3")), false }, { out.path(), false }, // a folder
     };
     for (const Case &c : cases) {
         answer = c.target;
@@ -209,7 +213,8 @@ TEST_F(SongInfoFrmTest, SaveToCopiesTheCurrentRowsFileOrLeavesNothingBehind)
         }
     }
     // Only the two copies are in the folder: no temporary file was left behind.
-    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files), (QStringList{QStringLiteral("abc"), QStringLiteral("old.mp3")}));
+    EXPECT_EQ(
+        QDir(out.path()).entryList(QDir::Files), (QStringList { QStringLiteral("abc"), QStringLiteral("old.mp3") }));
 
     answer.clear(); // cancelled
     window->seBtnOpenFolderClick();
@@ -234,7 +239,7 @@ TEST_F(SongInfoFrmTest, TheSliderIsDrawnFromItsSkinPicture)
         std::int16_t position;
         int thumbLeft;
     };
-    const Case cases[] = {{0, 0}, {100, slider->width() - 11}, {50, (slider->width() - 11) / 2}};
+    const Case cases[] = { { 0, 0 }, { 100, slider->width() - 11 }, { 50, (slider->width() - 11) / 2 } };
     for (const Case &c : cases) {
         slider->setPosition(c.position);
         const QImage drawn = slider->grab().toImage();

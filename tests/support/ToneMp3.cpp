@@ -20,8 +20,8 @@ std::uint64_t writeToneMp3(const QString &path, double seconds, int sampleRate, 
         throw std::runtime_error("cannot write the WAV input of a tone MP3");
     file.close();
     QProcess lame;
-    lame.start(QStringLiteral("lame"), {QStringLiteral("--quiet"), QStringLiteral("-b"), QStringLiteral("64"),
-                                        wavPath, path});
+    lame.start(QStringLiteral("lame"),
+        { QStringLiteral("--quiet"), QStringLiteral("-b"), QStringLiteral("64"), wavPath, path });
     if (!lame.waitForFinished(120'000) || lame.exitStatus() != QProcess::NormalExit || lame.exitCode() != 0)
         throw std::runtime_error("lame could not encode a tone MP3");
     return static_cast<std::uint64_t>((wav.size() - 44) / 2); // 16-bit mono after the 44-byte header

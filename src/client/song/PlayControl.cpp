@@ -18,7 +18,9 @@ constexpr std::uint16_t kFormatAutodetect = playback::library::kFormatAutodetect
 } // namespace
 
 PlayControl::PlayControl(ClientContext &context, catalogue::TTxDataModule &data, QObject *parent)
-    : QObject(parent), m_context(context), m_data(data)
+    : QObject(parent)
+    , m_context(context)
+    , m_data(data)
 {
     fatalError = [](const QString &text) {
         QMessageBox::critical(nullptr, QStringLiteral("Fatal error"), text, QMessageBox::Ok);

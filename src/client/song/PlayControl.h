@@ -47,8 +47,7 @@ public:
     // For work on other threads (a finished download): PlayCurrentFile on the GUI thread.
     void requestPlayCurrentFile();
 
-    static int PlayerCallback(void *instance, void *userData, int message, std::intptr_t param1,
-                              std::intptr_t param2);
+    static int PlayerCallback(void *instance, void *userData, int message, std::intptr_t param1, std::intptr_t param2);
 
     // What belongs to the other windows; an empty one is skipped.
     // The main window's seBtnAutoDownload: its state, and checking it (which runs its
@@ -78,7 +77,7 @@ private:
     ClientContext &m_context;
     catalogue::TTxDataModule &m_data;
     // Written on the GUI thread after each stop of the player; read by PlayerCallback.
-    std::atomic<std::uint64_t> m_generation{0};
+    std::atomic<std::uint64_t> m_generation { 0 };
 };
 
 } // namespace tunelix::client

@@ -11,13 +11,11 @@
 namespace tunelix::client {
 
 namespace {
-QRect toRect(const SeekSlider::SmallRect &r)
-{
-    return QRect(QPoint(r[0], r[1]), QPoint(r[2] - 1, r[3] - 1));
-}
+QRect toRect(const SeekSlider::SmallRect &r) { return QRect(QPoint(r[0], r[1]), QPoint(r[2] - 1, r[3] - 1)); }
 } // namespace
 
-SeekSlider::SeekSlider(QWidget *parent) : QWidget(parent)
+SeekSlider::SeekSlider(QWidget *parent)
+    : QWidget(parent)
 {
     setMouseTracking(true);
 }
@@ -55,8 +53,8 @@ void SeekSlider::loadSkinPicture(const QString &path)
     if (image.isNull()) {
         m_picture = QPixmap();
         update();
-        const QString reason = QFileInfo::exists(path) ? reader.errorString()
-                                                        : QStringLiteral("No such file or directory");
+        const QString reason
+            = QFileInfo::exists(path) ? reader.errorString() : QStringLiteral("No such file or directory");
         throw std::runtime_error(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason).toStdString());
     }
     m_picture = QPixmap::fromImage(image);
@@ -97,9 +95,9 @@ void SeekSlider::drawTrack(QPainter &p, const SmallRect &source, int right) cons
     // Ends as they are, the middle stretched.
     p.drawPixmap(QRect(0, top, border, h), m_picture, QRect(src.left(), src.top(), border, h));
     p.drawPixmap(QRect(border, top, std::max(0, right - 2 * border), h), m_picture,
-                 QRect(src.left() + border, src.top(), src.width() - 2 * border, h));
-    p.drawPixmap(QRect(right - border, top, border, h), m_picture,
-                 QRect(src.right() + 1 - border, src.top(), border, h));
+        QRect(src.left() + border, src.top(), src.width() - 2 * border, h));
+    p.drawPixmap(
+        QRect(right - border, top, border, h), m_picture, QRect(src.right() + 1 - border, src.top(), border, h));
 }
 
 void SeekSlider::paintEvent(QPaintEvent *)
@@ -113,9 +111,9 @@ void SeekSlider::paintEvent(QPaintEvent *)
     }
     drawTrack(p, m_track, width());
     drawTrack(p, m_trackDone, thumb.center().x());
-    const QPoint origin = m_pressed ? m_pressedOrigin : (m_hover && thumb.contains(mapFromGlobal(QCursor::pos())))
-                                                             ? m_highlighted
-                                                             : m_normal;
+    const QPoint origin = m_pressed                                  ? m_pressedOrigin
+        : (m_hover && thumb.contains(mapFromGlobal(QCursor::pos()))) ? m_highlighted
+                                                                     : m_normal;
     p.drawPixmap(thumb, m_picture, QRect(origin, m_thumbSize));
 }
 

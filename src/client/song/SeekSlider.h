@@ -38,9 +38,17 @@ public:
     bool hasSkinPicture() const { return !m_picture.isNull(); }
 
     void setThumbOrigins(QPoint normal, QPoint pressed, QPoint highlighted);
-    void setThumbSize(QSize size) { m_thumbSize = size; update(); }
+    void setThumbSize(QSize size)
+    {
+        m_thumbSize = size;
+        update();
+    }
     void setTrackRects(const SmallRect &first, const SmallRect &second);
-    void setBorder(int pixels) { m_border = pixels; update(); }
+    void setBorder(int pixels)
+    {
+        m_border = pixels;
+        update();
+    }
 
 signals:
     // Any mouse button pressed at `x` pixels from the slider's left edge.
@@ -62,9 +70,9 @@ private:
     std::int16_t m_max = 100;
     std::int16_t m_position = 0;
     QPoint m_normal, m_pressedOrigin, m_highlighted;
-    QSize m_thumbSize{11, 12};
-    SmallRect m_track{0, 0, 0, 0};
-    SmallRect m_trackDone{0, 0, 0, 0};
+    QSize m_thumbSize { 11, 12 };
+    SmallRect m_track { 0, 0, 0, 0 };
+    SmallRect m_trackDone { 0, 0, 0, 0 };
     int m_border = 0;
     bool m_pressed = false;
     bool m_hover = false;

@@ -32,12 +32,9 @@ namespace {
 constexpr int kWidth = 345;
 constexpr int kHeight = 185;
 constexpr int kHoverFadeMs = 200; // seAnimation1: the picture buttons' hover fade
-const QColor kGlow(0, 255, 255);  // aqua
+const QColor kGlow(0, 255, 255); // aqua
 
-QPixmap face(int index)
-{
-    return QPixmap(QStringLiteral(":/song/face%1.png").arg(index));
-}
+QPixmap face(int index) { return QPixmap(QStringLiteral(":/song/face%1.png").arg(index)); }
 
 skin::PictureButton *faceButton(QWidget *parent, const QRect &geometry, int normal, int hot, int pressed)
 {
@@ -60,9 +57,12 @@ skin::GlowLabel *glowLabel(QWidget *parent, const QString &text)
 } // namespace
 
 TSongInfoFrm::TSongInfoFrm(ProgramFolder folder, ClientContext &context, catalogue::TTxDataModule &data,
-                           PlayControl &control, QWidget *mainWindow, QWidget *parent)
-    : TDlgPopupFrm(std::move(folder), parent), m_context(context), m_data(data), m_control(control),
-      m_mainWindow(mainWindow)
+    PlayControl &control, QWidget *mainWindow, QWidget *parent)
+    : TDlgPopupFrm(std::move(folder), parent)
+    , m_context(context)
+    , m_data(data)
+    , m_control(control)
+    , m_mainWindow(mainWindow)
 {
     setWindowTitle(QStringLiteral("SongInfoFrm"));
     setClientSize(kWidth, kHeight); // centre band 150 high
@@ -98,8 +98,8 @@ TSongInfoFrm::TSongInfoFrm(ProgramFolder folder, ClientContext &context, catalog
     sePngXButton4 = faceButton(CenterMiddle, QRect(137, 119, 25, 24), 12, 13, 14);
     seBtnOpenFolder = new skin::PictureButton(CenterMiddle);
     seBtnOpenFolder->setGeometry(315, 115, 24, 24);
-    seBtnOpenFolder->setFaces(skin::artwork(QStringLiteral("btnFolder")), skin::artwork(QStringLiteral("btnFolder-hot")),
-                              skin::artwork(QStringLiteral("btnFolder-hot")));
+    seBtnOpenFolder->setFaces(skin::artwork(QStringLiteral("btnFolder")),
+        skin::artwork(QStringLiteral("btnFolder-hot")), skin::artwork(QStringLiteral("btnFolder-hot")));
     seBtnOpenFolder->setToolTip(QStringLiteral("保存到"));
     CenterMiddle->installEventFilter(this); // the banner, panel and slider follow its width
 
@@ -127,7 +127,7 @@ TSongInfoFrm::TSongInfoFrm(ProgramFolder folder, ClientContext &context, catalog
         }
     });
     connect(USSliderEx1, &SeekSlider::mouseDown, this,
-            [this](Qt::MouseButton, int x) { skin::runHandler(this, [&] { USSliderEx1MouseDown(x); }); });
+        [this](Qt::MouseButton, int x) { skin::runHandler(this, [&] { USSliderEx1MouseDown(x); }); });
     connect(sePngXButton1, &QAbstractButton::clicked, this, handle(&TSongInfoFrm::sePngXButton1Click));
     connect(sePngXButton2, &QAbstractButton::clicked, this, handle(&TSongInfoFrm::sePngXButton2Click));
     connect(sePngXButton3, &QAbstractButton::clicked, this, handle(&TSongInfoFrm::sePngXButton3Click));
@@ -136,26 +136,19 @@ TSongInfoFrm::TSongInfoFrm(ProgramFolder folder, ClientContext &context, catalog
     connect(seImage1, &QAbstractButton::clicked, this, handle(&TSongInfoFrm::seImage1Click));
     connect(seBtnOpenFolder, &QAbstractButton::clicked, this, handle(&TSongInfoFrm::seBtnOpenFolderClick));
 
-    m_control.songStarted = [this](const QString &shownName, std::uint32_t lengthMs) {
-        songStarted(shownName, lengthMs);
-    };
+    m_control.songStarted
+        = [this](const QString &shownName, std::uint32_t lengthMs) { songStarted(shownName, lengthMs); };
 
     // Size the bands now, so that the content has its design widths before the first show.
     layout()->activate();
-    for (QWidget *band : {MainTop, mainCenter, mainBtm})
+    for (QWidget *band : { MainTop, mainCenter, mainBtm })
         band->layout()->activate();
     layoutContent();
 }
 
-TSongInfoFrm::~TSongInfoFrm()
-{
-    m_control.songStarted = nullptr;
-}
+TSongInfoFrm::~TSongInfoFrm() { m_control.songStarted = nullptr; }
 
-QString TSongInfoFrm::shopPageUrl()
-{
-    return QStringLiteral("https://shop.tunelix.example/");
-}
+QString TSongInfoFrm::shopPageUrl() { return QStringLiteral("https://shop.tunelix.example/"); }
 
 void TSongInfoFrm::FormCreate()
 {
@@ -274,15 +267,9 @@ void TSongInfoFrm::moveRow(int step)
     m_control.PlayCurrentFile();
 }
 
-void TSongInfoFrm::sePngXButton3Click()
-{
-    moveRow(-1);
-}
+void TSongInfoFrm::sePngXButton3Click() { moveRow(-1); }
 
-void TSongInfoFrm::sePngXButton4Click()
-{
-    moveRow(+1);
-}
+void TSongInfoFrm::sePngXButton4Click() { moveRow(+1); }
 
 void TSongInfoFrm::BtnCloseClick()
 {

@@ -35,8 +35,8 @@ class TSongInfoFrm : public skin::TDlgPopupFrm
 {
     Q_OBJECT
 public:
-    TSongInfoFrm(ProgramFolder folder, ClientContext &context, catalogue::TTxDataModule &data,
-                 PlayControl &control, QWidget *mainWindow, QWidget *parent = nullptr);
+    TSongInfoFrm(ProgramFolder folder, ClientContext &context, catalogue::TTxDataModule &data, PlayControl &control,
+        QWidget *mainWindow, QWidget *parent = nullptr);
     ~TSongInfoFrm() override;
 
     // The address the banner opens.

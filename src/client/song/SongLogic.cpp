@@ -25,7 +25,7 @@ bool toSmallInt(const QString &text, std::int16_t &value)
 
 std::array<std::int16_t, 4> ParseSmallRect(const QString &text)
 {
-    std::array<std::int16_t, 4> result{0, 0, 0, 0};
+    std::array<std::int16_t, 4> result { 0, 0, 0, 0 };
     if (text.isEmpty())
         return result;
     // Three commas split off three numbers; the fourth is all that follows the third.
@@ -34,14 +34,14 @@ std::array<std::int16_t, 4> ParseSmallRect(const QString &text)
     for (int i = 0; i < 3; ++i) {
         const qsizetype comma = text.indexOf(QLatin1Char(','), from);
         if (comma < 0)
-            return {0, 0, 0, 0};
+            return { 0, 0, 0, 0 };
         parts << text.mid(from, comma - from);
         from = comma + 1;
     }
     parts << text.mid(from);
     for (int i = 0; i < 4; ++i) {
         if (!toSmallInt(parts[i], result[static_cast<size_t>(i)]))
-            return {0, 0, 0, 0};
+            return { 0, 0, 0, 0 };
     }
     return result;
 }
@@ -67,10 +67,7 @@ int sliderPosition(std::uint32_t positionMs, std::uint32_t lengthMs)
     return static_cast<int>(std::min<std::uint64_t>(tenths * kSliderLimit / lengthTenths, kSliderLimit));
 }
 
-QString timeText(const playback::TPlayTime &time)
-{
-    return QString::asprintf("%.2u:%.2u", time.Minute, time.Second);
-}
+QString timeText(const playback::TPlayTime &time) { return QString::asprintf("%.2u:%.2u", time.Minute, time.Second); }
 
 std::uint32_t seekTargetSecond(int x, int width, std::uint32_t lengthSec)
 {

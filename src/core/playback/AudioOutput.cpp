@@ -9,12 +9,15 @@ namespace {
 class SilentOutput final : public AudioOutput
 {
 public:
-    explicit SilentOutput(bool paced) : m_paced(paced) {}
+    explicit SilentOutput(bool paced)
+        : m_paced(paced)
+    {
+    }
     bool start(long, int) override { return true; }
-    void write(const unsigned char *, std::size_t) override {}
-    void pause() override {}
-    void resume() override {}
-    void drop() override {}
+    void write(const unsigned char *, std::size_t) override { }
+    void pause() override { }
+    void resume() override { }
+    void drop() override { }
     bool needsClockPacing() const override { return m_paced; }
 
 private:
@@ -30,7 +33,10 @@ using Out123Ptr = std::unique_ptr<out123_handle, Out123Deleter>;
 class DeviceOutput final : public AudioOutput
 {
 public:
-    explicit DeviceOutput(Out123Ptr handle) : m_handle(std::move(handle)) {}
+    explicit DeviceOutput(Out123Ptr handle)
+        : m_handle(std::move(handle))
+    {
+    }
 
     bool start(long sampleRate, int channels) override
     {
@@ -64,10 +70,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<AudioOutput> makeSilentOutput(bool paced)
-{
-    return std::make_unique<SilentOutput>(paced);
-}
+std::unique_ptr<AudioOutput> makeSilentOutput(bool paced) { return std::make_unique<SilentOutput>(paced); }
 
 std::unique_ptr<AudioOutput> makeDeviceOutput(std::string &error)
 {

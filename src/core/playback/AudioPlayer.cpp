@@ -2,13 +2,12 @@
 
 #include "playback/AudioOutput.h"
 
-#include <mpg123.h>
-
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mpg123.h>
 #include <system_error>
 
 namespace tunelix::playback {
@@ -49,7 +48,7 @@ off_t seekFile(void *file, off_t offset, int whence)
 }
 
 // How far a silent paced output may run ahead of the clock, like a device buffer.
-constexpr std::chrono::milliseconds kSilentLead{100};
+constexpr std::chrono::milliseconds kSilentLead { 100 };
 constexpr int kBytesPerSample = 2; // 16-bit signed output
 
 void initialiseDecoderLibrary()
@@ -61,20 +60,28 @@ void initialiseDecoderLibrary()
 const char *versionName(int version)
 {
     switch (version) {
-    case MPG123_1_0: return "MPEG-1";
-    case MPG123_2_0: return "MPEG-2";
-    case MPG123_2_5: return "MPEG-2.5";
-    default: return "MPEG";
+    case MPG123_1_0:
+        return "MPEG-1";
+    case MPG123_2_0:
+        return "MPEG-2";
+    case MPG123_2_5:
+        return "MPEG-2.5";
+    default:
+        return "MPEG";
     }
 }
 
 const char *layerName(int layer)
 {
     switch (layer) {
-    case 1: return "Layer I";
-    case 2: return "Layer II";
-    case 3: return "Layer III";
-    default: return "Layer ?";
+    case 1:
+        return "Layer I";
+    case 2:
+        return "Layer II";
+    case 3:
+        return "Layer III";
+    default:
+        return "Layer ?";
     }
 }
 
@@ -83,7 +90,7 @@ const char *layerName(int layer)
 // One opened MP3 file, scanned so that its length is exact and seeking is sample-exact.
 struct DecodedStream
 {
-    FilePtr file;      // read by the decoder, so it outlives it
+    FilePtr file; // read by the decoder, so it outlives it
     Mpg123Ptr handle;
     long sampleRate = 0;
     int channels = 0;
@@ -107,7 +114,8 @@ OutputMode outputModeFromEnvironment()
     return OutputMode::Automatic;
 }
 
-AudioPlayer::AudioPlayer(OutputMode mode) : m_mode(mode)
+AudioPlayer::AudioPlayer(OutputMode mode)
+    : m_mode(mode)
 {
     initialiseDecoderLibrary();
     m_thread = std::thread(&AudioPlayer::run, this);
@@ -175,8 +183,8 @@ std::unique_ptr<DecodedStream> AudioPlayer::openStream(const std::string &path)
     auto stream = std::make_unique<DecodedStream>();
     stream->file = std::move(file);
     int encoding = 0;
-    if (mpg123_getformat(h, &stream->sampleRate, &stream->channels, &encoding) != MPG123_OK
-        || stream->sampleRate <= 0 || stream->channels <= 0) {
+    if (mpg123_getformat(h, &stream->sampleRate, &stream->channels, &encoding) != MPG123_OK || stream->sampleRate <= 0
+        || stream->channels <= 0) {
         setError("no MPEG audio in " + path);
         return nullptr;
     }
@@ -192,7 +200,7 @@ std::unique_ptr<DecodedStream> AudioPlayer::openStream(const std::string &path)
     }
     stream->lengthFrames = static_cast<std::uint64_t>(length);
 
-    mpg123_frameinfo2 info{};
+    mpg123_frameinfo2 info {};
     if (mpg123_info2(h, &info) == MPG123_OK) {
         stream->vbr = info.vbr;
         stream->bitrate = info.bitrate;
@@ -204,8 +212,8 @@ std::unique_ptr<DecodedStream> AudioPlayer::openStream(const std::string &path)
         std::error_code ec;
         const auto bytes = std::filesystem::file_size(path, ec);
         if (!ec)
-            stream->bitrate = static_cast<int>(bytes * 8 * static_cast<std::uint64_t>(stream->sampleRate)
-                                               / stream->lengthFrames / 1000);
+            stream->bitrate = static_cast<int>(
+                bytes * 8 * static_cast<std::uint64_t>(stream->sampleRate) / stream->lengthFrames / 1000);
     }
     stream->handle = std::move(handle);
     return stream;
@@ -307,7 +315,7 @@ bool AudioPlayer::seekToSecond(std::uint32_t second)
         m_error = "no file is open";
         return false;
     }
-    const std::uint64_t target = std::uint64_t{second} * static_cast<std::uint64_t>(m_current->sampleRate);
+    const std::uint64_t target = std::uint64_t { second } * static_cast<std::uint64_t>(m_current->sampleRate);
     if (target > m_current->lengthFrames) {
         m_error = "position beyond the end of the stream";
         return false;
@@ -337,9 +345,8 @@ std::optional<AudioPlayer::StreamInfo> AudioPlayer::streamInfo() const
     if (!m_current)
         return std::nullopt;
     const DecodedStream &s = *m_current;
-    return StreamInfo{static_cast<int>(s.sampleRate), s.channels, s.vbr, s.bitrate,
-                      playTimeFromSamples(s.lengthFrames, static_cast<std::uint32_t>(s.sampleRate)),
-                      s.description};
+    return StreamInfo { static_cast<int>(s.sampleRate), s.channels, s.vbr, s.bitrate,
+        playTimeFromSamples(s.lengthFrames, static_cast<std::uint32_t>(s.sampleRate)), s.description };
 }
 
 void AudioPlayer::setCallback(TCallbackFunc callback, int messageMask, void *userData)
@@ -383,14 +390,14 @@ void AudioPlayer::deliverQueuedStreamBegan(std::uint64_t session)
 void AudioPlayer::run()
 {
     using Clock = std::chrono::steady_clock;
-    constexpr std::uint64_t kNoEpoch = ~std::uint64_t{0};
+    constexpr std::uint64_t kNoEpoch = ~std::uint64_t { 0 };
 
     std::unique_lock lock(m_mutex);
     long outRate = 0;
     int outChannels = 0;
     bool outputPaused = false;
     std::uint64_t writtenEpoch = kNoEpoch; // epoch of the last chunk written
-    Clock::time_point anchor;              // pacing: when anchorFrames began to count
+    Clock::time_point anchor; // pacing: when anchorFrames began to count
     std::uint64_t anchorFrames = 0;
     // A queued stream has begun in the decoder; the message waits until the switch is
     // heard, so that a listener who restarts playing on it does not cut off the end of
@@ -485,7 +492,7 @@ void AudioPlayer::run()
                 m_current = std::move(m_queue.front());
                 m_queue.pop_front();
                 m_positionFrames = 0;
-                pending = {true, m_session, anchorFrames + frames};
+                pending = { true, m_session, anchorFrames + frames };
             } else {
                 if (stream.framesDecoded == 0) {
                     m_error = "no audio could be decoded";
@@ -507,12 +514,11 @@ void AudioPlayer::run()
 
         anchorFrames += frames;
         if (frames > 0 && m_output->needsClockPacing()) {
-            const auto heardAt = anchor
-                + std::chrono::microseconds(anchorFrames * 1'000'000 / static_cast<std::uint64_t>(outRate));
+            const auto heardAt
+                = anchor + std::chrono::microseconds(anchorFrames * 1'000'000 / static_cast<std::uint64_t>(outRate));
             const std::uint64_t epoch = writtenEpoch;
-            m_wake.wait_until(lock, heardAt - kSilentLead, [&] {
-                return m_quit || m_epoch != epoch || m_state != State::Playing;
-            });
+            m_wake.wait_until(
+                lock, heardAt - kSilentLead, [&] { return m_quit || m_epoch != epoch || m_state != State::Playing; });
         }
     }
     lock.unlock();

@@ -21,8 +21,8 @@ class AudioOutput;
 struct DecodedStream;
 
 enum class OutputMode {
-    Automatic,     // the default sound device; the silent paced output when none opens
-    Silent,        // nothing heard, time advances with the clock as if heard
+    Automatic, // the default sound device; the silent paced output when none opens
+    Silent, // nothing heard, time advances with the clock as if heard
     SilentUnpaced, // nothing heard, as fast as decoding goes (benchmarks)
 };
 
@@ -60,9 +60,9 @@ public:
     // becomes the current one.
     bool addFile(const std::string &path);
 
-    bool play();   // from the current position; resumes when paused
-    bool stop();   // back to the start of the current stream; the queue stays
-    bool pause();  // only while playing
+    bool play(); // from the current position; resumes when paused
+    bool stop(); // back to the start of the current stream; the queue stays
+    bool pause(); // only while playing
     bool resume(); // only while paused
     // An absolute position in whole seconds from the start of the current stream.
     bool seekToSecond(std::uint32_t second);
@@ -101,7 +101,7 @@ private:
 
     mutable std::recursive_mutex m_callbackMutex;
     mutable std::mutex m_mutex;
-    mutable std::condition_variable m_wake;       // the playback thread waits here
+    mutable std::condition_variable m_wake; // the playback thread waits here
     mutable std::condition_variable m_stateChange; // waitUntilStopped waits here
 
     // Guarded by m_mutex.
@@ -109,15 +109,15 @@ private:
     std::deque<std::unique_ptr<DecodedStream>> m_queue;
     State m_state = State::Stopped;
     std::uint64_t m_positionFrames = 0; // of the current stream
-    std::uint64_t m_session = 0;        // bumped by open and stop: ends message delivery
-    std::uint64_t m_epoch = 0;          // bumped by anything that breaks the sound's continuity
+    std::uint64_t m_session = 0; // bumped by open and stop: ends message delivery
+    std::uint64_t m_epoch = 0; // bumped by anything that breaks the sound's continuity
     bool m_quit = false;
     TCallbackFunc m_callback = nullptr;
     int m_messageMask = 0;
     void *m_userData = nullptr;
     std::string m_error;
 
-    std::atomic<std::uint64_t> m_framesWritten{0};
+    std::atomic<std::uint64_t> m_framesWritten { 0 };
 
     // Owned by the playback thread.
     std::unique_ptr<AudioOutput> m_output;

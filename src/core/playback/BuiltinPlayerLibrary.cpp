@@ -15,10 +15,7 @@ struct Instance
     std::string description;
 };
 
-Instance *instanceOf(ZPlayHandle handle)
-{
-    return reinterpret_cast<Instance *>(handle);
-}
+Instance *instanceOf(ZPlayHandle handle) { return reinterpret_cast<Instance *>(handle); }
 
 class BuiltinLibrary final : public PlayerLibrary
 {
@@ -88,7 +85,7 @@ public:
         Instance *instance = instanceOf(handle);
         const auto stream = instance->player.streamInfo();
         if (!stream) {
-            *info = TZStreamInfo{};
+            *info = TZStreamInfo {};
             instance->description.clear();
             info->Description = instance->description.c_str();
             return 0;

@@ -12,8 +12,8 @@ struct TPlayTime
     std::uint32_t TotalMs = 0;
     std::uint32_t TotalSamples = 0;
     std::uint32_t Hour = 0;
-    std::uint32_t Minute = 0;      // 0-59
-    std::uint32_t Second = 0;      // 0-59
+    std::uint32_t Minute = 0; // 0-59
+    std::uint32_t Second = 0; // 0-59
     std::uint32_t Millisecond = 0; // 0-999
 
     friend bool operator==(const TPlayTime &, const TPlayTime &) = default;

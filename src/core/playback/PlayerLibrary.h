@@ -16,15 +16,14 @@ using ZPlayHandle = std::uintptr_t;
 
 // Called by the library, from its own playback thread, with the instance, the user
 // data given at registration, the message and two message parameters.
-using TCallbackFunc = int (*)(void *instance, void *userData, int message, std::intptr_t param1,
-                              std::intptr_t param2);
+using TCallbackFunc = int (*)(void *instance, void *userData, int message, std::intptr_t param1, std::intptr_t param2);
 
 namespace library {
-inline constexpr int kVersion = 200;               // GetVersion: version times 100
-inline constexpr int kFormatAutodetect = 1000;     // OpenFile/AddFile: detect the format
-inline constexpr int kTimeFormatSeconds = 2;       // Seek: the time is TotalSec
-inline constexpr int kSeekFromBeginning = 1;       // Seek: counted from the start
-inline constexpr int kMsgNextSongBegins = 256;     // callback: the queued file has begun
+inline constexpr int kVersion = 200; // GetVersion: version times 100
+inline constexpr int kFormatAutodetect = 1000; // OpenFile/AddFile: detect the format
+inline constexpr int kTimeFormatSeconds = 2; // Seek: the time is TotalSec
+inline constexpr int kSeekFromBeginning = 1; // Seek: counted from the start
+inline constexpr int kMsgNextSongBegins = 256; // callback: the queued file has begun
 } // namespace library
 
 // The library's own stream information record.
@@ -48,8 +47,7 @@ public:
     virtual int GetVersion(ZPlayHandle handle) = 0;
     // Valid until the next GetError of the instance.
     virtual const char *GetError(ZPlayHandle handle) = 0;
-    virtual int SetCallbackFunc(ZPlayHandle handle, TCallbackFunc callback, int messageMask,
-                                void *userData) = 0;
+    virtual int SetCallbackFunc(ZPlayHandle handle, TCallbackFunc callback, int messageMask, void *userData) = 0;
     virtual int OpenFile(ZPlayHandle handle, const char *fileName, int format) = 0;
     virtual int AddFile(ZPlayHandle handle, const char *fileName, int format) = 0;
     virtual int Play(ZPlayHandle handle) = 0;

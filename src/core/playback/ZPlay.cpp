@@ -4,7 +4,8 @@
 
 namespace tunelix::playback {
 
-ZPlay::ZPlay(PlayerLibrary &library) : m_library(library)
+ZPlay::ZPlay(PlayerLibrary &library)
+    : m_library(library)
 {
     FHandle = m_library.CreateZPlay();
     if (FHandle == 0)
@@ -15,10 +16,7 @@ ZPlay::ZPlay(PlayerLibrary &library) : m_library(library)
     }
 }
 
-ZPlay::~ZPlay()
-{
-    release();
-}
+ZPlay::~ZPlay() { release(); }
 
 void ZPlay::release()
 {
@@ -28,10 +26,7 @@ void ZPlay::release()
     }
 }
 
-int ZPlay::GetVersion()
-{
-    return m_library.GetVersion(FHandle);
-}
+int ZPlay::GetVersion() { return m_library.GetVersion(FHandle); }
 
 QString ZPlay::GetError()
 {
@@ -55,35 +50,20 @@ bool ZPlay::AddFile(const QString &fileName, std::uint16_t format)
     return m_library.AddFile(FHandle, QFile::encodeName(fileName).constData(), format) != 0;
 }
 
-bool ZPlay::Play()
-{
-    return m_library.Play(FHandle) == 1;
-}
+bool ZPlay::Play() { return m_library.Play(FHandle) == 1; }
 
-bool ZPlay::Stop()
-{
-    return m_library.Stop(FHandle) == 1;
-}
+bool ZPlay::Stop() { return m_library.Stop(FHandle) == 1; }
 
-bool ZPlay::Pause()
-{
-    return m_library.Pause(FHandle) == 1;
-}
+bool ZPlay::Pause() { return m_library.Pause(FHandle) == 1; }
 
-bool ZPlay::Resume()
-{
-    return m_library.Resume(FHandle) == 1;
-}
+bool ZPlay::Resume() { return m_library.Resume(FHandle) == 1; }
 
 bool ZPlay::Seek(std::uint8_t timeFormat, TPlayTime &time, std::uint8_t moveMethod)
 {
     return m_library.Seek(FHandle, timeFormat, &time, moveMethod) == 1;
 }
 
-void ZPlay::GetPosition(TPlayTime &time)
-{
-    m_library.GetPosition(FHandle, &time);
-}
+void ZPlay::GetPosition(TPlayTime &time) { m_library.GetPosition(FHandle, &time); }
 
 void ZPlay::GetStreamInfo(TStreamInfo &info)
 {

@@ -1,4 +1,5 @@
 #include "playback/AudioPlayer.h"
+
 #include "playback/ZPlay.h"
 #include "support/ToneMp3.h"
 
@@ -6,11 +7,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace tunelix::playback;
@@ -34,9 +34,9 @@ bool eventually(const std::function<bool()> &condition)
 
 struct Messages
 {
-    std::atomic<int> began{0};
-    std::atomic<int> other{0};
-    std::atomic<bool> onOwnThread{true};
+    std::atomic<int> began { 0 };
+    std::atomic<int> other { 0 };
+    std::atomic<bool> onOwnThread { true };
     std::thread::id testThread = std::this_thread::get_id();
 };
 
@@ -102,15 +102,16 @@ TEST_F(AudioPlayerTest, TwoQueuedPlaysHandExactlyTwiceTheFilesSamplesToTheOutput
 struct Timing
 {
     std::chrono::steady_clock::time_point began;
-    std::atomic<std::int64_t> messageAfterMs{-1};
+    std::atomic<std::int64_t> messageAfterMs { -1 };
 };
 
 int noteMessageTime(void *, void *userData, int message, std::intptr_t, std::intptr_t)
 {
     auto *timing = static_cast<Timing *>(userData);
     if (message == library::kMsgNextSongBegins)
-        timing->messageAfterMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now() - timing->began).count();
+        timing->messageAfterMs
+            = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - timing->began)
+                  .count();
     return 0;
 }
 
@@ -177,12 +178,12 @@ TEST_F(AudioPlayerTest, BadFilesAreRefusedWithATextAndTheNextFilePlays)
         std::string path;
     };
     const Case cases[] = {
-        {"missing", path("missing.mp3")},
-        {"empty", write("empty.mp3", QByteArray())},
-        {"text", write("text.mp3", QByteArray("this is not an MP3 file at all\n").repeated(200))},
-        {"zeros", write("zeros.mp3", QByteArray(64 * 1024, '\0'))},
-        {"truncated", write("truncated.mp3", truncated)},
-        {"folder", dir.path().toStdString()},
+        { "missing", path("missing.mp3") },
+        { "empty", write("empty.mp3", QByteArray()) },
+        { "text", write("text.mp3", QByteArray("this is not an MP3 file at all\n").repeated(200)) },
+        { "zeros", write("zeros.mp3", QByteArray(64 * 1024, '\0')) },
+        { "truncated", write("truncated.mp3", truncated) },
+        { "folder", dir.path().toStdString() },
     };
     AudioPlayer player(OutputMode::SilentUnpaced);
     const std::string good = tone("next.mp3", 0.2);
@@ -214,8 +215,8 @@ TEST_F(AudioPlayerTest, SilentOutputIsPacedByTheClock)
     for (int i = 0; i < 20; ++i) {
         std::this_thread::sleep_for(20ms);
         const std::uint32_t positionMs = player.position().TotalMs;
-        const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now() - start).count();
+        const auto elapsedMs
+            = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
         // Never ahead of the clock by more than the output's lead (100 ms) and one frame.
         EXPECT_LE(positionMs, elapsedMs + 100 + 60);
     }

@@ -1,10 +1,10 @@
 #include "playback/ZPlay.h"
+
 #include "support/FakePlayerLibrary.h"
 
+#include <cstring>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 using namespace tunelix::playback;
 using ::testing::_;
@@ -74,34 +74,34 @@ TEST(ZPlay, ResultMapping)
     };
     TPlayTime time;
     const std::vector<Case> cases = {
-        {"OpenFile", [&] { return player.OpenFile(QStringLiteral("a.mp3"), 1000); },
-         [&](int r) { ON_CALL(library, OpenFile(kHandle, _, 1000)).WillByDefault(Return(r)); }, 2, true},
-        {"OpenFile", [&] { return player.OpenFile(QStringLiteral("a.mp3"), 1000); },
-         [&](int r) { ON_CALL(library, OpenFile(kHandle, _, 1000)).WillByDefault(Return(r)); }, -1, true},
-        {"OpenFile", [&] { return player.OpenFile(QStringLiteral("a.mp3"), 1000); },
-         [&](int r) { ON_CALL(library, OpenFile(kHandle, _, 1000)).WillByDefault(Return(r)); }, 0, false},
-        {"AddFile", [&] { return player.AddFile(QStringLiteral("a.mp3"), 1000); },
-         [&](int r) { ON_CALL(library, AddFile(kHandle, _, 1000)).WillByDefault(Return(r)); }, 2, true},
-        {"AddFile", [&] { return player.AddFile(QStringLiteral("a.mp3"), 1000); },
-         [&](int r) { ON_CALL(library, AddFile(kHandle, _, 1000)).WillByDefault(Return(r)); }, 0, false},
-        {"Play", [&] { return player.Play(); },
-         [&](int r) { ON_CALL(library, Play(kHandle)).WillByDefault(Return(r)); }, 1, true},
-        {"Play", [&] { return player.Play(); },
-         [&](int r) { ON_CALL(library, Play(kHandle)).WillByDefault(Return(r)); }, 2, false},
-        {"Stop", [&] { return player.Stop(); },
-         [&](int r) { ON_CALL(library, Stop(kHandle)).WillByDefault(Return(r)); }, 2, false},
-        {"Pause", [&] { return player.Pause(); },
-         [&](int r) { ON_CALL(library, Pause(kHandle)).WillByDefault(Return(r)); }, -1, false},
-        {"Resume", [&] { return player.Resume(); },
-         [&](int r) { ON_CALL(library, Resume(kHandle)).WillByDefault(Return(r)); }, 1, true},
-        {"Seek", [&] { return player.Seek(2, time, 1); },
-         [&](int r) { ON_CALL(library, Seek(kHandle, 2, &time, 1)).WillByDefault(Return(r)); }, 2, false},
-        {"Seek", [&] { return player.Seek(2, time, 1); },
-         [&](int r) { ON_CALL(library, Seek(kHandle, 2, &time, 1)).WillByDefault(Return(r)); }, 1, true},
-        {"SetCallbackFunc", [&] { return player.SetCallbackFunc(nullptr, 416, nullptr); },
-         [&](int r) { ON_CALL(library, SetCallbackFunc(kHandle, _, 416, _)).WillByDefault(Return(r)); }, 2, false},
-        {"SetCallbackFunc", [&] { return player.SetCallbackFunc(nullptr, 416, nullptr); },
-         [&](int r) { ON_CALL(library, SetCallbackFunc(kHandle, _, 416, _)).WillByDefault(Return(r)); }, 1, true},
+        { "OpenFile", [&] { return player.OpenFile(QStringLiteral("a.mp3"), 1000); },
+            [&](int r) { ON_CALL(library, OpenFile(kHandle, _, 1000)).WillByDefault(Return(r)); }, 2, true },
+        { "OpenFile", [&] { return player.OpenFile(QStringLiteral("a.mp3"), 1000); },
+            [&](int r) { ON_CALL(library, OpenFile(kHandle, _, 1000)).WillByDefault(Return(r)); }, -1, true },
+        { "OpenFile", [&] { return player.OpenFile(QStringLiteral("a.mp3"), 1000); },
+            [&](int r) { ON_CALL(library, OpenFile(kHandle, _, 1000)).WillByDefault(Return(r)); }, 0, false },
+        { "AddFile", [&] { return player.AddFile(QStringLiteral("a.mp3"), 1000); },
+            [&](int r) { ON_CALL(library, AddFile(kHandle, _, 1000)).WillByDefault(Return(r)); }, 2, true },
+        { "AddFile", [&] { return player.AddFile(QStringLiteral("a.mp3"), 1000); },
+            [&](int r) { ON_CALL(library, AddFile(kHandle, _, 1000)).WillByDefault(Return(r)); }, 0, false },
+        { "Play", [&] { return player.Play(); },
+            [&](int r) { ON_CALL(library, Play(kHandle)).WillByDefault(Return(r)); }, 1, true },
+        { "Play", [&] { return player.Play(); },
+            [&](int r) { ON_CALL(library, Play(kHandle)).WillByDefault(Return(r)); }, 2, false },
+        { "Stop", [&] { return player.Stop(); },
+            [&](int r) { ON_CALL(library, Stop(kHandle)).WillByDefault(Return(r)); }, 2, false },
+        { "Pause", [&] { return player.Pause(); },
+            [&](int r) { ON_CALL(library, Pause(kHandle)).WillByDefault(Return(r)); }, -1, false },
+        { "Resume", [&] { return player.Resume(); },
+            [&](int r) { ON_CALL(library, Resume(kHandle)).WillByDefault(Return(r)); }, 1, true },
+        { "Seek", [&] { return player.Seek(2, time, 1); },
+            [&](int r) { ON_CALL(library, Seek(kHandle, 2, &time, 1)).WillByDefault(Return(r)); }, 2, false },
+        { "Seek", [&] { return player.Seek(2, time, 1); },
+            [&](int r) { ON_CALL(library, Seek(kHandle, 2, &time, 1)).WillByDefault(Return(r)); }, 1, true },
+        { "SetCallbackFunc", [&] { return player.SetCallbackFunc(nullptr, 416, nullptr); },
+            [&](int r) { ON_CALL(library, SetCallbackFunc(kHandle, _, 416, _)).WillByDefault(Return(r)); }, 2, false },
+        { "SetCallbackFunc", [&] { return player.SetCallbackFunc(nullptr, 416, nullptr); },
+            [&](int r) { ON_CALL(library, SetCallbackFunc(kHandle, _, 416, _)).WillByDefault(Return(r)); }, 1, true },
     };
     for (const Case &c : cases) {
         c.libraryReturns(c.result);
@@ -145,7 +145,7 @@ TEST(ZPlay, StreamInfoIsCopiedFieldByField)
     ON_CALL(library, CreateZPlay()).WillByDefault(Return(kHandle));
     ON_CALL(library, GetVersion(_)).WillByDefault(Return(200));
     char description[] = "MPEG-1 Layer III";
-    const TPlayTime length{61, 61500, 2712150, 0, 1, 1, 500};
+    const TPlayTime length { 61, 61500, 2712150, 0, 1, 1, 500 };
     int vbr = 2;
     ON_CALL(library, GetStreamInfo(kHandle, _)).WillByDefault([&](ZPlayHandle, TZStreamInfo *info) {
         info->SamplingRate = 44100;
@@ -157,7 +157,8 @@ TEST(ZPlay, StreamInfoIsCopiedFieldByField)
         return 1;
     });
     ZPlay player(library);
-    for (const auto &[libraryVbr, isVbr] : std::vector<std::pair<int, bool>>{{0, false}, {1, true}, {2, false}}) {
+    for (const auto &[libraryVbr, isVbr] :
+        std::vector<std::pair<int, bool>> { { 0, false }, { 1, true }, { 2, false } }) {
         vbr = libraryVbr;
         TStreamInfo info;
         player.GetStreamInfo(info);
