@@ -1,11 +1,9 @@
 #include "catalogue/CatalogueRecordSet.h"
 
 #include "catalogue/CatalogueError.h"
+#include "catalogue/SqliteStatement.h"
 
 #include <QRegularExpression>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <algorithm>
 
@@ -13,17 +11,10 @@ namespace tunelix::catalogue {
 
 namespace {
 
-// The view statements select "*"; the view keeps only these columns, so it asks for
-// just them (the meaning of the statement is unchanged).
+// The view statements select "*"; the view keeps only these columns, in this order, so
+// it asks for just them (the meaning of the statement is unchanged).
 const QString kViewColumns = QStringLiteral(
     "FileID, FileName, SongLength, StarLv, FileSize, FileState, BookID, IsNew");
-
-NullableInt nullableInt(const QVariant &v)
-{
-    if (v.isNull())
-        return std::nullopt;
-    return static_cast<qint32>(v.toLongLong());
-}
 
 } // namespace
 
@@ -46,40 +37,27 @@ void CatalogueRecordSet::open()
     if (star >= 0)
         sql.replace(star, 1, kViewColumns);
 
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.exec(sql))
-        throw CatalogueError(query.lastError().text());
-
-    const QSqlRecord rec = query.record();
-    const int iId = rec.indexOf(QStringLiteral("FileID"));
-    const int iName = rec.indexOf(QStringLiteral("FileName"));
-    const int iLength = rec.indexOf(QStringLiteral("SongLength"));
-    const int iStar = rec.indexOf(QStringLiteral("StarLv"));
-    const int iSize = rec.indexOf(QStringLiteral("FileSize"));
-    const int iState = rec.indexOf(QStringLiteral("FileState"));
-    const int iBook = rec.indexOf(QStringLiteral("BookID"));
-    const int iNew = rec.indexOf(QStringLiteral("IsNew"));
-    for (int i : {iId, iName, iLength, iStar, iSize, iState, iBook, iNew}) {
-        if (i < 0)
-            throw CatalogueError(QStringLiteral("The view statement lacks a column of the catalogue."));
-    }
-
+    // Straight on SQLite: a large catalogue opens several times faster than through
+    // QSqlQuery's per-value conversions.
+    SqliteStatement query(sqliteHandle(db), sql.toUtf8().constData());
+    auto nullable = [&query](int column) -> NullableInt {
+        if (query.columnIsNull(column))
+            return std::nullopt;
+        return static_cast<qint32>(query.columnInt(column));
+    };
     std::vector<ViewRow> rows;
-    while (query.next()) {
+    while (query.step()) {
         ViewRow row;
-        row.fileId = static_cast<qint32>(query.value(iId).toLongLong());
-        row.fileName = query.value(iName).toString();
-        row.songLength = nullableInt(query.value(iLength));
-        row.starLv = nullableInt(query.value(iStar));
-        row.fileSize = nullableInt(query.value(iSize));
-        row.fileState = nullableInt(query.value(iState));
-        row.bookId = nullableInt(query.value(iBook));
-        row.isNew = nullableInt(query.value(iNew));
+        row.fileId = static_cast<qint32>(query.columnInt(0));
+        row.fileName = query.columnText(1);
+        row.songLength = nullable(2);
+        row.starLv = nullable(3);
+        row.fileSize = nullable(4);
+        row.fileState = nullable(5);
+        row.bookId = nullable(6);
+        row.isNew = nullable(7);
         rows.push_back(std::move(row));
     }
-    if (query.lastError().isValid())
-        throw CatalogueError(query.lastError().text());
 
     emit aboutToReset();
     m_rows = std::move(rows);

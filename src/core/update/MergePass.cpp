@@ -3,7 +3,7 @@
 #include "catalogue/CatalogueError.h"
 #include "rowset/RowsetReader.h"
 #include "update/FilePass.h"
-#include "update/SqliteStatement.h"
+#include "catalogue/SqliteStatement.h"
 
 #include <QDate>
 #include <QTime>
@@ -20,6 +20,8 @@
 namespace tunelix::update {
 
 using catalogue::CatalogueError;
+using catalogue::SqliteStatement;
+using catalogue::sqliteHandle;
 
 namespace {
 

@@ -7,15 +7,16 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace tunelix::update {
+namespace tunelix::catalogue {
 
-// The SQLite connection under a Qt SQL connection (the QSQLITE driver), for the merge's
-// per-row statements: Qt's per-call overhead there costs more than the statements
-// themselves. Throws catalogue::CatalogueError for any other driver.
+// The SQLite connection under a Qt SQL connection (the QSQLITE driver), for the hot
+// paths (the view's read, the merge's per-row statements): Qt's per-call and per-value
+// overhead there costs more than the statements themselves. Throws CatalogueError for
+// any other driver.
 sqlite3 *sqliteHandle(const QSqlDatabase &db);
 
 // One prepared statement, finalized with the object; it must go before its connection.
-// Every call checks its result and throws catalogue::CatalogueError with SQLite's
+// Every call checks its result and throws CatalogueError with SQLite's
 // message. Indexes are 0-based. Thread of the connection only.
 class SqliteStatement
 {
@@ -38,6 +39,7 @@ public:
 
     bool columnIsNull(int column) const;
     QString columnText(int column) const;
+    qint64 columnInt(int column) const;
 
 private:
     [[noreturn]] void fail() const;
@@ -46,4 +48,4 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
 };
 
-} // namespace tunelix::update
+} // namespace tunelix::catalogue

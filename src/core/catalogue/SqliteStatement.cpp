@@ -1,4 +1,4 @@
-#include "update/SqliteStatement.h"
+#include "catalogue/SqliteStatement.h"
 
 #include "catalogue/CatalogueError.h"
 
@@ -8,9 +8,7 @@
 
 #include <cstring>
 
-namespace tunelix::update {
-
-using catalogue::CatalogueError;
+namespace tunelix::catalogue {
 
 sqlite3 *sqliteHandle(const QSqlDatabase &db)
 {
@@ -106,4 +104,9 @@ QString SqliteStatement::columnText(int column) const
     return QString::fromUtf16(static_cast<const char16_t *>(text), sqlite3_column_bytes16(m_stmt, column) / 2);
 }
 
-} // namespace tunelix::update
+qint64 SqliteStatement::columnInt(int column) const
+{
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+} // namespace tunelix::catalogue
