@@ -1,0 +1,266 @@
+// SIGKILL of tunelix-get and kelvox at random moments, then a resumed run. The counts
+// are small here; scripts/reliability raises them (RELIABILITY_GET_KILLS and friends).
+#include "reliability/ReliabilitySupport.h"
+
+#include "catalogue/TxDataModule.h"
+#include "rowset/RowsetWriter.h"
+#include "support/CatalogueBuilder.h"
+#include "support/NginxServer.h"
+#include "support/TempProgramFolder.h"
+#include "support/UpdateFixtures.h"
+#include "transfer/DownloadMap.h"
+#include "update/Publish.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace tunelix;
+using namespace tunelix::test::reliability;
+using test::NginxServer;
+
+namespace {
+
+constexpr int kRunMs = 180000; // generous: only a hung program takes this long
+
+QString ringPath(const test::TempProgramFolder &folder, const QString &name)
+{
+    return folder.path(QStringLiteral("Ring/") + name);
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(content), content.size());
+}
+
+// tunelix-get over three nginx mirrors, two of them rate-limited, so one download takes
+// a few seconds. Each round kills one download at a random moment, checks what the kill
+// left, and resumes it to the end.
+TEST(KillGet, EveryKilledDownloadResumesToAVerifiedFile)
+{
+    const int rounds = envInt("RELIABILITY_GET_KILLS", 3);
+    const int fileSize = 1200007; // 13 segments, the last one short
+    test::TempProgramFolder folder;
+    folder.createCatalogue();
+    QDir().mkpath(folder.path(QStringLiteral("Ring")));
+    QTemporaryDir www;
+    NginxServer nginx(www.path(), {{"250k", ""}, {"150k", ""}, {"", ""}});
+    // The unlimited mirror would end a download in a blink: it gets only the second half
+    // of the rows, so kills also land in downloads that need several mirrors at their pace.
+    nginx.start();
+    std::vector<catalogue::CatalogueRow> rows;
+    std::vector<QByteArray> contents;
+    for (int i = 0; i < rounds; ++i) {
+        const QString name = QStringLiteral("kill%1.mp3").arg(i);
+        contents.push_back(patternBytes(fileSize, 100 + i));
+        writeFile(www.filePath(name), contents.back());
+        const std::string path = "/" + name.toStdString();
+        std::vector<std::string> urls{nginx.url(0, path), nginx.url(1, path)};
+        if (i % 2)
+            urls.push_back(nginx.url(2, path));
+        rows.push_back(linkedRow(1000 + i, name, contents.back(), urls));
+    }
+    test::writeCatalogue(folder.folder().catalogueDatabase(), rows);
+    const QStringList common{QStringLiteral("--folder"), folder.path(QString()), QStringLiteral("--quiet"),
+                             QStringLiteral("--inactivity-ms"), QStringLiteral("5000")};
+
+    int hits = 0, mapsSeen = 0, segmentsKept = 0;
+    qint64 longestResumeMs = 0;
+    for (int i = 0; i < rounds; ++i) {
+        SCOPED_TRACE(i);
+        const QString name = QStringLiteral("kill%1.mp3").arg(i);
+        const QStringList args = common + QStringList{QString::number(1000 + i)};
+        QProcess get;
+        const int delay = randomBetween(50, 3500);
+        if (runAndKill(get, QStringLiteral(TUNELIX_GET_PATH), args, delay))
+            ++hits;
+        // What a kill leaves: either the finished file, or a map that reads back (or none yet).
+        const QString mapPath = ringPath(folder, name + QStringLiteral(".map"));
+        if (QFile::exists(mapPath)) {
+            ++mapsSeen;
+            QFile f(mapPath);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            transfer::TDownloadMap map;
+            ASSERT_NO_THROW(transfer::TTextComponentStreamer::fromText(f.readAll(), map))
+                << "unreadable map after a kill at " << delay << " ms";
+            segmentsKept += int(std::count_if(map.Segments().begin(), map.Segments().end(),
+                                              [](const auto &s) { return s.Completed; }));
+        }
+        QElapsedTimer t;
+        t.start();
+        QProcess resume;
+        resume.start(QStringLiteral(TUNELIX_GET_PATH), args);
+        ASSERT_TRUE(resume.waitForFinished(kRunMs));
+        longestResumeMs = std::max(longestResumeMs, t.elapsed());
+        EXPECT_EQ(resume.exitCode(), 0) << resume.readAllStandardError().toStdString();
+        QFile done(ringPath(folder, name));
+        ASSERT_TRUE(done.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(done.readAll() == contents[std::size_t(i)]) << "content differs after a kill at " << delay << " ms";
+        EXPECT_FALSE(QFile::exists(mapPath));
+        EXPECT_FALSE(QFile::exists(ringPath(folder, name + QStringLiteral(".data"))));
+    }
+    catalogue::TTxDataModule data(folder.folder().catalogueDatabase());
+    for (int i = 0; i < rounds; ++i)
+        EXPECT_EQ(data.readRow(1000 + i).value().fileState.value_or(-1), 1) << i;
+    std::printf("get kills: rounds=%d kills-hit-running=%d maps-left=%d completed-segments-kept=%d "
+                "longest-resume-ms=%lld\n",
+                rounds, hits, mapsSeen, segmentsKept, static_cast<long long>(longestResumeMs));
+    RecordProperty("kills", hits);
+    RecordProperty("segments_kept", segmentsKept);
+}
+
+// A release served by nginx: program files (rate-limited, so the file pass lasts a few
+// seconds) and one daily file of `dailyRows` rows.
+struct Release
+{
+    std::vector<std::pair<QString, QByteArray>> files; // name below the program folder, new content
+    QByteArray daily;
+    QByteArray manifest;
+};
+
+Release makeRelease(const QString &root, NginxServer &nginx, int files, int fileSize, int dailyRows, int firstId)
+{
+    Release r;
+    std::vector<update::ManifestEntry> entries;
+    for (int i = 0; i < files; ++i) {
+        const QString name = QStringLiteral("prog%1.bin").arg(i);
+        r.files.emplace_back(QStringLiteral("bin/") + name, patternBytes(fileSize, 500 + i));
+        writeFile(root + QStringLiteral("/files/") + name, r.files.back().second);
+        entries.push_back({QString::fromStdString(nginx.url(0, "/files/" + name.toStdString())), name,
+                           QStringLiteral("bin\\"), test::md5Hex(r.files.back().second)});
+    }
+    std::vector<catalogue::CatalogueRow> rows;
+    rows.reserve(std::size_t(dailyRows));
+    for (int i = 0; i < dailyRows; ++i) {
+        catalogue::CatalogueRow row = test::sampleRow(firstId + i, QStringLiteral("daily %1.mp3").arg(firstId + i));
+        row.bookId = 5;
+        row.lastDateTime = QStringLiteral("2024-05-01T10:00:00");
+        rows.push_back(row);
+    }
+    r.daily = rowset::rowsetToXml(update::dailyRowset(rows));
+    writeFile(root + QStringLiteral("/daily/5.daily"), r.daily);
+    entries.push_back({QString::fromStdString(nginx.url(1, "/daily/5.daily")), QStringLiteral("5.daily"),
+                       QStringLiteral("daily\\"), test::md5Hex(r.daily)});
+    r.manifest = rowset::rowsetToXml(update::manifestRowset(entries));
+    writeFile(root + QStringLiteral("/ver.xml"), r.manifest);
+    return r;
+}
+
+// Old versions of the program files and a catalogue of `baseRows` rows of an older book.
+void prepareFolder(const test::TempProgramFolder &folder, const Release &release, int baseRows)
+{
+    for (const auto &[name, content] : release.files)
+        writeFile(folder.path(name), QByteArray("old ").append(name.toUtf8()));
+    std::vector<catalogue::CatalogueRow> rows;
+    for (int i = 1; i <= baseRows; ++i) {
+        catalogue::CatalogueRow row = test::sampleRow(i, QStringLiteral("base %1.mp3").arg(i));
+        row.bookId = 4;
+        row.lastDateTime = QStringLiteral("2023-01-01T00:00:00");
+        rows.push_back(row);
+    }
+    test::writeCatalogue(folder.folder().catalogueDatabase(), rows);
+}
+
+// Each program file is whole: the old text or the release's bytes, nothing between.
+void expectNoHalfWrittenFile(const test::TempProgramFolder &folder, const Release &release, int *updated)
+{
+    for (const auto &[name, content] : release.files) {
+        const QByteArray now = folder.readFile(name);
+        const bool isNew = now == content;
+        EXPECT_TRUE(isNew || now == QByteArray("old ").append(name.toUtf8())) << name.toStdString() << " half-written";
+        if (updated && isNew)
+            ++*updated;
+    }
+}
+
+// Rows of the old book that the merge must never lose, and a sample of the new ones.
+void expectCatalogueWhole(const QString &db, int baseRows, qint64 atLeast)
+{
+    EXPECT_EQ(integrityCheck(db), QStringLiteral("ok"));
+    const qint64 count = rowCount(db);
+    EXPECT_GE(count, atLeast);
+    EXPECT_GE(count, baseRows);
+}
+
+class KillKelvox : public ::testing::Test
+{
+protected:
+    void run(int kills, int dailyRows, int killFromMs, int killToMs, const char *label)
+    {
+        const int baseRows = 1000;
+        test::TempProgramFolder folder;
+        const QString kelvox = installProgram(folder, QStringLiteral(KELVOX_PATH), QStringLiteral("kelvox"));
+        ASSERT_FALSE(kelvox.isEmpty());
+        QTemporaryDir www;
+        NginxServer nginx(www.path(), {{rateLimit, ""}, {"", ""}});
+        nginx.start();
+        const Release release = makeRelease(www.path(), nginx, files, fileSize, dailyRows, baseRows + 1);
+        prepareFolder(folder, release, baseRows);
+        const QString db = folder.folder().catalogueDatabase();
+        const QString manifestUrl = QString::fromStdString(nginx.url(1, "/ver.xml"));
+
+        int hits = 0, filesUpdatedAtKill = 0;
+        qint64 previous = baseRows;
+        for (int k = 0; k < kills; ++k) {
+            SCOPED_TRACE(k);
+            QProcess p;
+            p.setProcessEnvironment(kelvoxEnvironment(manifestUrl));
+            const int delay = randomBetween(killFromMs, killToMs);
+            if (runAndKill(p, kelvox, {}, delay))
+                ++hits;
+            expectNoHalfWrittenFile(folder, release, &filesUpdatedAtKill);
+            // Committed batches stay; nothing stored earlier goes.
+            expectCatalogueWhole(db, baseRows, previous);
+            previous = rowCount(db);
+        }
+        QProcess last;
+        last.setProcessEnvironment(kelvoxEnvironment(manifestUrl));
+        QElapsedTimer t;
+        t.start();
+        last.start(kelvox, {});
+        ASSERT_TRUE(last.waitForFinished(kRunMs));
+        EXPECT_EQ(last.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(last.exitCode(), 0);
+        int updated = 0;
+        expectNoHalfWrittenFile(folder, release, &updated);
+        EXPECT_EQ(updated, int(release.files.size()));
+        EXPECT_EQ(integrityCheck(db), QStringLiteral("ok"));
+        EXPECT_EQ(rowCount(db), baseRows + dailyRows);
+        const auto newest = test::readAllRows(db);
+        EXPECT_EQ(newest.at(1).isNew, 0); // the old book was not flagged new
+        EXPECT_EQ(newest.at(baseRows + dailyRows).isNew, 1);
+        std::printf("%s: kills=%d hit-running=%d files-updated-at-kills=%d final-run-ms=%lld\n", label, kills, hits,
+                    filesUpdatedAtKill, static_cast<long long>(t.elapsed()));
+    }
+
+    std::string rateLimit = "400k";
+    int files = 6;
+    int fileSize = 300000;
+};
+
+TEST_F(KillKelvox, DuringTheFilePassLeavesWholeFilesAndAWholeCatalogue)
+{
+    run(envInt("RELIABILITY_KELVOX_FILE_KILLS", 3), 200, 300, 4500, "kelvox file-pass kills");
+}
+
+TEST_F(KillKelvox, DuringAHundredThousandRowMergeLosesNoRow)
+{
+    // The program files are fetched at full speed and only once, so later kills land in
+    // the merge of the daily file.
+    rateLimit.clear();
+    files = 1;
+    fileSize = 1000;
+    run(envInt("RELIABILITY_KELVOX_MERGE_KILLS", 3), 100000, 500, 6000, "kelvox merge kills");
+}
+
+} // namespace
