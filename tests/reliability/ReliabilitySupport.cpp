@@ -5,6 +5,9 @@
 #include "support/UpdateFixtures.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
@@ -102,6 +105,14 @@ QString installProgram(const TempProgramFolder &folder, const QString &builtPath
     if (!QFile::copy(builtPath, target))
         return QString();
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDirIterator it(QStringLiteral(TUNELIX_SKIN_DIR), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString copy = folder.path(QStringLiteral("skin/") + QDir(QStringLiteral(TUNELIX_SKIN_DIR)).relativeFilePath(source));
+        QDir().mkpath(QFileInfo(copy).absolutePath());
+        if (!QFile::copy(source, copy))
+            return QString();
+    }
     return target;
 }
 

@@ -26,7 +26,8 @@ catalogue::CatalogueRow linkedRow(qint32 fileId, const QString &fileName, const 
 QString integrityCheck(const QString &databasePath);
 qint64 rowCount(const QString &databasePath);
 
-// Copies a built program into the folder, so that it treats the folder as its own.
+// Copies a built program into the folder, so that it treats the folder as its own, with
+// the skin pictures beside it (without them the updater's window stops at an error box).
 QString installProgram(const TempProgramFolder &folder, const QString &builtPath, const QString &name);
 
 // A value from the environment (the long scripts raise the counts), or the fallback.
