@@ -72,6 +72,7 @@ void DownloadWiring::createQueue()
     QObject::connect(m_queue.get(), &transfer::DownloadQueue::downloadFinished, w, [w] {
         w->DownFileLbl->hide();
         w->DownFileLbl->setToolTip(QString());
+        w->setDownloadProgress(QString());
         if (TRightBtmMsgDlgFrm *popup = w->statusPopup()) {
             popup->setDownloadFileName(QString());
             popup->lblDownLoadFileName->setToolTip(QString());
@@ -82,6 +83,7 @@ void DownloadWiring::createQueue()
                      [w](const transfer::DownloadProgress &p) {
                          const QString text = progressText(p);
                          w->DownFileLbl->setToolTip(text);
+                         w->setDownloadProgress(text);
                          if (TRightBtmMsgDlgFrm *popup = w->statusPopup())
                              popup->lblDownLoadFileName->setToolTip(text);
                      });

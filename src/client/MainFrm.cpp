@@ -345,8 +345,16 @@ void TmainFrm::updateTrayHint()
         auto orStopped = [](const QString &text) { return text.isEmpty() ? QStringLiteral("停止") : text; };
         hint += QStringLiteral("\n播放：") + orStopped(m_statusPopup->lblPlayFilename->text())
             + QStringLiteral("\n下载：") + orStopped(m_statusPopup->lblDownLoadFileName->text());
+        if (!m_downloadProgress.isEmpty() && !m_statusPopup->lblDownLoadFileName->text().isEmpty())
+            hint += QLatin1Char(' ') + m_downloadProgress;
     }
     CoolTrayIcon1->setToolTip(hint);
+}
+
+void TmainFrm::setDownloadProgress(const QString &text)
+{
+    m_downloadProgress = text;
+    updateTrayHint();
 }
 
 // ---- set-up and shutdown -------------------------------------------------------

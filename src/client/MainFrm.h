@@ -121,6 +121,9 @@ public:
     // The other windows, set by ClientApp after it creates them.
     void setStatusPopup(TRightBtmMsgDlgFrm *popup);
     void setAboutWindow(TCopyrightInfoFrm *about);
+    // How far the running download is ("45% (…)"), shown after its name in the tray
+    // tool tip; empty when no download runs.
+    void setDownloadProgress(const QString &text);
     TRightBtmMsgDlgFrm *statusPopup() const { return m_statusPopup; }
 
     // True while the window is minimised or hidden in the tray.
@@ -188,6 +191,7 @@ private:
     QTimer *m_popupTimer = nullptr;
     bool m_syncingRow = false;
     bool m_tornDown = false;
+    QString m_downloadProgress;
 };
 
 } // namespace tunelix::client
