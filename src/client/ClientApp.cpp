@@ -6,6 +6,9 @@
 #include "client/DownloadWiring.h"
 #include "client/MainFrm.h"
 #include "client/RightBtmMsgDlgFrm.h"
+#include "client/song/PlayControl.h"
+#include "client/song/PlaybackWiring.h"
+#include "client/song/SongInfoFrm.h"
 #include "platform/SingleInstance.h"
 #include "skin/ErrorBox.h"
 
@@ -31,6 +34,9 @@ int runClient(const ProgramFolder &folder)
 
     TmainFrm mainFrm(context, TxDataModule);
     // >>> Playback and transfer engine: fill mainFrm.hooks here, before FormCreate.
+    // PlayCurrentFile, StopPlaying and PlayerCallback; ThePlayer lives in the context.
+    PlayControl playControl(context, TxDataModule);
+    connectPlayControl(playControl, mainFrm);
     // The download queue; destroyed before the window, it stops and joins the engine.
     DownloadWiring downloads(context, TxDataModule, mainFrm);
     downloads.install();
@@ -40,6 +46,8 @@ int runClient(const ProgramFolder &folder)
     TRightBtmMsgDlgFrm RightBtmMsgDlgFrm(folder);
     mainFrm.setStatusPopup(&RightBtmMsgDlgFrm);
     // >>> Playback: the song info window TSongInfoFrm is created here.
+    TSongInfoFrm SongInfoFrm(folder, context, TxDataModule, playControl, &mainFrm);
+    connectSongWindow(SongInfoFrm, mainFrm);
     // <<<
     TCopyrightInfoFrm CopyrightInfoFrm(folder);
     mainFrm.setAboutWindow(&CopyrightInfoFrm);
