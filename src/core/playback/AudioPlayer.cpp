@@ -505,11 +505,12 @@ void AudioPlayer::run()
             }
         }
 
+        // Counted before the lock is let go, so that whoever sees the play stopped also
+        // sees its last chunk counted.
+        m_framesWritten += frames;
         lock.unlock();
-        if (frames > 0) {
+        if (frames > 0)
             m_output->write(m_chunk.data(), m_chunk.size());
-            m_framesWritten += frames;
-        }
         lock.lock();
 
         anchorFrames += frames;

@@ -86,7 +86,8 @@ public:
     bool isPlaying() const;
     // Waits until nothing plays (the end of the last stream, or stop); false on time-out.
     bool waitUntilStopped(std::chrono::milliseconds timeout) const;
-    // Sample frames handed to the output since construction.
+    // Sample frames handed to the output since construction (the last chunk of a play
+    // is counted by the time the play is seen stopped).
     std::uint64_t framesWritten() const { return m_framesWritten.load(); }
 
 private:
