@@ -36,6 +36,7 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <cstdio>
 #include <ostream>
 #include <chrono>
 #include <thread>
@@ -507,6 +508,7 @@ TEST_P(HostileRowGet, DownloadsOrFailsWithAReasonAndStaysInRing)
                QStringLiteral("--stall-seconds"), QStringLiteral("3"), QStringLiteral("50")});
     ASSERT_TRUE(get.waitForFinished(120000));
     const QString err = QString::fromLocal8Bit(get.readAllStandardError());
+    std::printf("%s: exit %d: %s\n", c.name, get.exitCode(), qPrintable(err.trimmed().right(160)));
     EXPECT_EQ(get.exitStatus(), QProcess::NormalExit) << "crashed: " << err.toStdString();
     EXPECT_EQ(nest.outside(), QStringList()) << "written outside the program folder";
     const QStringList inRing = filesBelow(nest.root() + QStringLiteral("/Ring"));
