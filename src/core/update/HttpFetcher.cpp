@@ -26,6 +26,7 @@ struct HttpFetcher::Transfer
     FetchProgress progress;
     bool badStatus = false;
     bool writeFailed = false;
+    bool tooLong = false; // the body ran past the length HEAD announced
     curl_off_t lastBytes = -1;
     Clock::time_point lastActivity = Clock::now();
 };
@@ -88,6 +89,12 @@ size_t HttpFetcher::writeBody(char *data, size_t size, size_t count, void *user)
     // Only the body of a 2xx answer is a file; an error page is never written.
     if (!is2xx(status)) {
         t->badStatus = true;
+        return 0;
+    }
+    // HEAD announced the file's length: a body that runs past it (an endless stream, a
+    // server that lies) is not that file, and is not written to disk without bound.
+    if (t->progress.received + static_cast<qint64>(n) > t->progress.expected) {
+        t->tooLong = true;
         return 0;
     }
     if (t->file->write(data, static_cast<qint64>(n)) != static_cast<qint64>(n)) {
@@ -166,9 +173,19 @@ bool HttpFetcher::DownloadToFile(const QString &url, const QString &path)
         net::setOpt(h, CURLOPT_WRITEDATA, this);
         const bool getOk = perform("GET");
         m_transfer = nullptr;
-        if (!getOk || get.writeFailed) {
+        if (getOk && !get.tooLong && get.progress.received != get.progress.expected) {
+            m_lastError = QStringLiteral("GET: %1 bytes where HEAD announced %2")
+                              .arg(get.progress.received)
+                              .arg(get.progress.expected);
+            file.cancelWriting();
+            return false;
+        }
+        if (!getOk || get.writeFailed || get.tooLong) {
             if (get.writeFailed)
                 m_lastError = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+            else if (get.tooLong)
+                m_lastError = QStringLiteral("GET: the body runs past the %1 bytes HEAD announced")
+                                  .arg(get.progress.expected);
             file.cancelWriting();
             return false;
         }
