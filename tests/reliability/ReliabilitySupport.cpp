@@ -86,13 +86,18 @@ QString integrityCheck(const QString &databasePath)
     });
 }
 
-qint64 rowCount(const QString &databasePath)
+qint64 rowCount(const QString &databasePath, qint64 maxFileId)
 {
-    return withConnection(databasePath, [](QSqlDatabase &db) -> qint64 {
+    return withConnection(databasePath, [maxFileId](QSqlDatabase &db) -> qint64 {
         if (!db.open())
             return -1;
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("select count(*) from RngFileInfo")) || !q.next())
+        if (!q.prepare(maxFileId < 0 ? QStringLiteral("select count(*) from RngFileInfo")
+                                     : QStringLiteral("select count(*) from RngFileInfo where FileID <= ?")))
+            return -1;
+        if (maxFileId >= 0)
+            q.addBindValue(maxFileId);
+        if (!q.exec() || !q.next())
             return -1;
         return q.value(0).toLongLong();
     });

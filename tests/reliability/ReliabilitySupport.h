@@ -24,7 +24,8 @@ catalogue::CatalogueRow linkedRow(qint32 fileId, const QString &fileName, const 
 // "ok" when SQLite's integrity check passes, else its first lines or the open error.
 // Opens its own connection, so any thread that owns no other connection to the file may call it.
 QString integrityCheck(const QString &databasePath);
-qint64 rowCount(const QString &databasePath);
+// Rows of RngFileInfo, all or those with FileID <= maxFileId; -1 when unreadable.
+qint64 rowCount(const QString &databasePath, qint64 maxFileId = -1);
 
 // Copies a built program into the folder, so that it treats the folder as its own, with
 // the skin pictures beside it (without them the updater's window stops at an error box).
