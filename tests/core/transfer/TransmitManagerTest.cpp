@@ -24,7 +24,7 @@ QByteArray content(int size)
 {
     QByteArray b(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
-        b[i] = char((i * 7919 + i / 251) & 0xFF);
+        b[i] = char((static_cast<unsigned>(i) * 7919u + static_cast<unsigned>(i) / 251u) & 0xFFu);
     return b;
 }
 
