@@ -18,6 +18,8 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTimer>
 
@@ -493,3 +495,58 @@ TEST_F(MainWindow, TeardownStopsTransfersAutoDownloadAndTheTimerOnce)
 }
 
 } // namespace
+
+// A catalogue that cannot be opened: the window still comes up, the error is shown once,
+// and the file is left exactly as it was.
+struct BadCatalogueCase
+{
+    const char *name;
+    std::function<void(test::TempProgramFolder &)> arrange;
+};
+
+class BadCatalogue : public ::testing::TestWithParam<BadCatalogueCase>
+{};
+
+TEST_P(BadCatalogue, WindowOpensWithOneErrorAndTheFileUntouched)
+{
+    test::TempProgramFolder folder;
+    GetParam().arrange(folder);
+    const bool existed = QFileInfo::exists(folder.folder().catalogueDatabase());
+    const QByteArray before = folder.readFile(QStringLiteral("local.mdb"));
+
+    QStringList errors;
+    const skin::ErrorHandler previous = skin::setErrorHandler([&](QWidget *, const QString &m) { errors << m; });
+    {
+        client::ClientContext context { folder.folder() };
+        TTxDataModule data { folder.folder().catalogueDatabase() };
+        TmainFrm frm(context, data);
+        frm.show();
+        skin::runHandler(&frm, [&] { frm.FormCreate(); });
+        EXPECT_TRUE(frm.isVisible());
+        EXPECT_EQ(data.qry1()->recordCount(), 0);
+        frm.FormClose(); // the teardown copes with the set-up that stopped early
+    }
+    skin::setErrorHandler(previous);
+
+    EXPECT_EQ(errors.size(), 1) << errors.join(QStringLiteral(" | ")).toStdString();
+    EXPECT_EQ(QFileInfo::exists(folder.folder().catalogueDatabase()), existed);
+    EXPECT_EQ(folder.readFile(QStringLiteral("local.mdb")), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadCatalogue,
+    ::testing::Values(BadCatalogueCase { "Missing", [](test::TempProgramFolder &) {} },
+        BadCatalogueCase { "NotADatabase",
+            [](test::TempProgramFolder &f) { f.writeFile(QStringLiteral("local.mdb"), QByteArray("garbage\n").repeated(512)); } },
+        BadCatalogueCase { "TableWithoutTheColumns",
+            [](test::TempProgramFolder &f) {
+                test::writeCatalogue(f.folder().catalogueDatabase(), {});
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("spoil"));
+                db.setDatabaseName(f.folder().catalogueDatabase());
+                db.open();
+                QSqlQuery(db).exec(QStringLiteral("drop table RngFileInfo"));
+                QSqlQuery(db).exec(QStringLiteral("create table RngFileInfo (FileID integer)"));
+                db.close();
+                db = QSqlDatabase();
+                QSqlDatabase::removeDatabase(QStringLiteral("spoil"));
+            } }),
+    [](const auto &info) { return std::string(info.param.name); });
