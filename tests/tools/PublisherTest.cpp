@@ -128,6 +128,10 @@ TEST_F(Publisher, NextBookContinuesFileIdsKeepsOlderBooksAndKeepsIdsOfChangedNam
             rows.text(r, rows.requireColumn(QStringLiteral("FileID"))).toInt();
     EXPECT_EQ(ids[QStringLiteral("y.mp3")], 2);
     EXPECT_EQ(ids[QStringLiteral("z.mp3")], 3);
+    // Published in the same second as book 1, the changed row still gets a later time, or
+    // the merge would keep the old row.
+    EXPECT_GT(rows.rows[0][rows.requireColumn(QStringLiteral("LastDateTime"))].toDateTime(),
+              daily(1).rows[1][daily(1).requireColumn(QStringLiteral("LastDateTime"))].toDateTime());
     // The mirrors now serve the new take.
     EXPECT_EQ(extlib::FileDirectoryMD5(work.path(QStringLiteral("release/Ring/y.mp3"))),
               extlib::FileDirectoryMD5(s_mp3->filePath(QStringLiteral("b.mp3"))));

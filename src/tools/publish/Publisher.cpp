@@ -146,6 +146,8 @@ struct EarlierRelease
     rowset::Rowset manifest;
     // folded name -> FileID, from every book listed (a re-published book keeps its own)
     std::map<QString, int> fileIdByName;
+    // FileID -> the latest LastDateTime any listed book gives it
+    std::map<int, QDateTime> lastChange;
     int highestFileId = 0;
 };
 
@@ -179,6 +181,13 @@ EarlierRelease readEarlierRelease(const QString &release)
                 const int id = daily.text(d, iId).toInt();
                 earlier.highestFileId = std::max(earlier.highestFileId, id);
                 earlier.fileIdByName.emplace(daily.text(d, iFile).toCaseFolded(), id);
+                const int iTime = daily.indexOf(QStringLiteral("LastDateTime"));
+                if (iTime >= 0 && !daily.isNull(d, iTime)) {
+                    const QDateTime when = daily.rows[static_cast<size_t>(d)][static_cast<size_t>(iTime)].toDateTime();
+                    QDateTime &latest = earlier.lastChange[id];
+                    if (!latest.isValid() || when > latest)
+                        latest = when;
+                }
             }
         }
     } catch (const rowset::RowsetError &e) {
@@ -282,7 +291,15 @@ PublishResult publishRelease(const PublishOptions &options)
         row[10] = qlonglong(1);
         row[11] = qlonglong(tone.size);
         row[12] = qlonglong(starsFor(tone.name));
-        row[13] = stamp;
+        // The merge overwrites a row only when its time differs to the second, so a changed
+        // row never keeps the time an earlier book gave it (two books published within one
+        // second would otherwise leave the old row in every catalogue).
+        QDateTime changedAt = stamp;
+        if (const auto before = earlier.lastChange.find(tone.fileId); before != earlier.lastChange.end()) {
+            if (changedAt <= before->second)
+                changedAt = before->second.addSecs(1);
+        }
+        row[13] = changedAt;
         daily.rows.push_back(std::move(row));
     }
     const QByteArray dailyXml = rowset::rowsetToXml(daily);
