@@ -13,7 +13,7 @@ build=${TUNELIX_BUILD_DIR:-$here/build}
 "$here/scripts/setup.sh"
 "$here/scripts/build.sh"
 cmake --install "$build" --prefix "$prefix" >/dev/null
-icon="$here/artwork/icons/tunelix.png"
+icon="$here/artwork/ui/tray64.png"
 [ -f "$icon" ] && "$here/scripts/install-desktop-entry.sh" "$prefix" "$icon"
 
 demo_state=""
