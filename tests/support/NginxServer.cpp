@@ -6,7 +6,9 @@
 #include <QTcpSocket>
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -89,6 +91,8 @@ void NginxServer::start()
 
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
+    // nginx must not outlive a test that crashed or ended without its destructors.
+    m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process->start(nginx, {QStringLiteral("-p"), p, QStringLiteral("-c"), p + QStringLiteral("/nginx.conf"),
                              QStringLiteral("-e"), p + QStringLiteral("/error.log")});
     if (!m_process->waitForStarted(10000))
