@@ -12,6 +12,7 @@ packages=(
   libcpp-httplib-dev nginx
   xvfb fonts-noto-cjk imagemagick lame
   aria2 axel iproute2 python3
+  clang libclang-rt-14-dev
 )
 
 missing=()
