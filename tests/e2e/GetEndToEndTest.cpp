@@ -2,6 +2,7 @@
 // some with limit_rate; each test has its own program folder and web root.
 #include "catalogue/TxDataModule.h"
 #include "extlib/LinkCodec.h"
+#include "reliability/ReliabilitySupport.h"
 #include "support/CatalogueBuilder.h"
 #include "support/NginxServer.h"
 #include "support/TempProgramFolder.h"
@@ -23,17 +24,6 @@ using namespace tunelix;
 using test::NginxServer;
 
 namespace {
-
-QByteArray bytesOf(int size, int seed)
-{
-    QByteArray b(size, Qt::Uninitialized);
-    quint32 x = quint32(seed) * 2654435761u + 1;
-    for (int i = 0; i < size; ++i) {
-        x = x * 1664525u + 1013904223u;
-        b[i] = char(x >> 24);
-    }
-    return b;
-}
 
 QString md5Of(const QByteArray &b)
 {
@@ -107,7 +97,7 @@ protected:
 
 TEST_F(GetEndToEnd, ThreeMirrorsGiveTheVerifiedFileAndMarkTheRow)
 {
-    const QByteArray content = bytesOf(1000003, 1);
+    const QByteArray content = test::reliability::patternBytes(1000003, 1);
     publish(QStringLiteral("three.mp3"), content, www);
     NginxServer nginx(www.path(), {{"300k", ""}, {"200k", ""}, {"100k", ""}});
     nginx.start();
@@ -129,7 +119,7 @@ TEST_F(GetEndToEnd, ThreeMirrorsGiveTheVerifiedFileAndMarkTheRow)
 
 TEST_F(GetEndToEnd, KilledMidDownloadResumesFromItsMap)
 {
-    const QByteArray content = bytesOf(1500000, 2);
+    const QByteArray content = test::reliability::patternBytes(1500000, 2);
     publish(QStringLiteral("kill.mp3"), content, www);
     NginxServer slow(www.path(), {{"150k", ""}});
     slow.start();
@@ -181,7 +171,7 @@ TEST_F(GetEndToEnd, KilledMidDownloadResumesFromItsMap)
 
 TEST_F(GetEndToEnd, Md5MismatchDeletesBothFilesAndFails)
 {
-    const QByteArray content = bytesOf(300000, 3);
+    const QByteArray content = test::reliability::patternBytes(300000, 3);
     publish(QStringLiteral("bad.mp3"), content, www);
     NginxServer nginx(www.path(), {{"", ""}});
     nginx.start();
@@ -199,14 +189,14 @@ TEST_F(GetEndToEnd, Md5MismatchDeletesBothFilesAndFails)
 
 TEST_F(GetEndToEnd, DeadAndWrongSizeMirrorsBesideAGoodOneWithAll)
 {
-    const QByteArray content = bytesOf(700001, 4);
+    const QByteArray content = test::reliability::patternBytes(700001, 4);
     publish(QStringLiteral("mix.mp3"), content, www);
     QTemporaryDir other;
-    publish(QStringLiteral("mix.mp3"), bytesOf(700002, 5), other); // same name, another size
+    publish(QStringLiteral("mix.mp3"), test::reliability::patternBytes(700002, 5), other); // same name, another size
     NginxServer nginx(www.path(), {{"", "root " + other.path().toStdString() + ";"}, {"400k", ""}});
     nginx.start();
     const std::string dead = "http://127.0.0.1:" + std::to_string(NginxServer::freePort()) + "/mix.mp3";
-    const QByteArray second = bytesOf(150000, 6);
+    const QByteArray second = test::reliability::patternBytes(150000, 6);
     publish(QStringLiteral("second.mp3"), second, www);
     test::writeCatalogue(folder.path(QStringLiteral("local.mdb")),
                          {row(20, QStringLiteral("mix.mp3"), content,
