@@ -8,7 +8,7 @@
 
 namespace tunelix::rowset {
 
-int Rowset::indexOf(const QString &name) const
+int columnIndex(const std::vector<Column> &columns, const QString &name)
 {
     for (size_t i = 0; i < columns.size(); ++i) {
         if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
@@ -17,12 +17,22 @@ int Rowset::indexOf(const QString &name) const
     return -1;
 }
 
-int Rowset::requireColumn(const QString &name) const
+int requireColumn(const std::vector<Column> &columns, const QString &name)
 {
-    const int index = indexOf(name);
+    const int index = columnIndex(columns, name);
     if (index < 0)
         throw RowsetError(QStringLiteral("The recordset has no column '%1'.").arg(name));
     return index;
+}
+
+int Rowset::indexOf(const QString &name) const
+{
+    return columnIndex(columns, name);
+}
+
+int Rowset::requireColumn(const QString &name) const
+{
+    return rowset::requireColumn(columns, name);
 }
 
 QString Rowset::text(int row, int column) const

@@ -55,6 +55,11 @@ public:
 // The text form of one value of the given type (see Rowset::text).
 QString valueText(const QVariant &value, ColumnType type);
 
+// Index of the column with this real name, letter case ignored; -1 when absent.
+int columnIndex(const std::vector<Column> &columns, const QString &name);
+// As columnIndex, but throws RowsetError naming the column when it is absent.
+int requireColumn(const std::vector<Column> &columns, const QString &name);
+
 // A recordset could not be read (or a column is missing). The message names the file
 // and, for a fault inside it, the line and column.
 class RowsetError : public std::runtime_error

@@ -47,13 +47,13 @@ struct ColumnDecl
 class Parser
 {
 public:
-    Parser(QIODevice &device, const QString &sourceName)
-        : m_xml(&device), m_source(sourceName)
+    Parser(QIODevice &device, const QString &sourceName, RowsetSink &sink)
+        : m_xml(&device), m_source(sourceName), m_sink(sink)
     {
         m_c.setNumberOptions(QLocale::RejectGroupSeparator);
     }
 
-    Rowset run();
+    void run();
 
 private:
     [[noreturn]] void fail(const QString &what) const
@@ -79,7 +79,7 @@ private:
     void readDataType(ColumnDecl &decl);
     void finishColumns();
     void readData();
-    Row readRow();
+    void readRow(Row &into);
     void readUpdate();
     void parseValue(QVariant &out, int column, QStringView text);
 
@@ -92,13 +92,15 @@ private:
 
     QXmlStreamReader m_xml;
     QString m_source;
+    RowsetSink &m_sink;
     QLocale m_c = QLocale::c();
     std::vector<ColumnDecl> m_declared;                // inside the row ElementType
     std::map<QString, ColumnDecl> m_schemaLevel;        // AttributeTypes under s:Schema
     std::vector<std::pair<QString, std::pair<qint64, qint64>>> m_references; // s:attribute type=
     bool m_sawElementType = false;
-    Rowset m_result;
+    std::vector<Column> m_columns;
     std::vector<QString> m_keys; // row attribute name per column, in column order
+    Row m_row;                   // reused for every row, so a row costs no allocation of its own
 };
 
 bool Parser::nextChild()
@@ -123,7 +125,7 @@ void Parser::skipElement()
     failIfXmlError();
 }
 
-Rowset Parser::run()
+void Parser::run()
 {
     if (!m_xml.readNextStartElement()) {
         failIfXmlError();
@@ -161,7 +163,6 @@ Rowset Parser::run()
         fail(QStringLiteral("the document has no schema section (s:Schema)"));
     if (!sawData)
         fail(QStringLiteral("the document has no data section (rs:data)"));
-    return std::move(m_result);
 }
 
 void Parser::readSchema()
@@ -350,20 +351,23 @@ void Parser::finishColumns()
                                       .arg(visible[i].column.key));
         }
         m_keys.push_back(visible[i].column.key);
-        m_result.columns.push_back(visible[i].column);
+        m_columns.push_back(visible[i].column);
     }
+    m_sink.columns(m_columns);
 }
 
 void Parser::readData()
 {
     while (nextChild()) {
         if (isRow()) {
-            m_result.rows.push_back(readRow());
+            readRow(m_row);
+            m_sink.row(m_row);
         } else if (isRowsetNs() && m_xml.name() == QLatin1String("insert")) {
             while (nextChild()) {
                 if (!isRow())
                     fail(QStringLiteral("unexpected <%1> in rs:insert").arg(m_xml.qualifiedName()));
-                m_result.rows.push_back(readRow());
+                readRow(m_row);
+                m_sink.row(m_row);
             }
         } else if (isRowsetNs() && m_xml.name() == QLatin1String("update")) {
             readUpdate();
@@ -372,7 +376,7 @@ void Parser::readData()
             while (nextChild()) {
                 if (!isRow())
                     fail(QStringLiteral("unexpected <%1> in rs:delete").arg(m_xml.qualifiedName()));
-                (void)readRow();
+                readRow(m_row);
             }
         } else {
             fail(QStringLiteral("unexpected <%1> in the data section").arg(m_xml.qualifiedName()));
@@ -384,6 +388,7 @@ void Parser::readUpdate()
 {
     std::optional<Row> original;
     bool haveNew = false;
+    Row merged;
     while (nextChild()) {
         if (isRowsetNs() && m_xml.name() == QLatin1String("original")) {
             if (original)
@@ -391,7 +396,8 @@ void Parser::readUpdate()
             while (nextChild()) {
                 if (!isRow() || original)
                     fail(QStringLiteral("rs:original must hold exactly one row"));
-                original = readRow();
+                original.emplace();
+                readRow(*original);
             }
             if (!original)
                 fail(QStringLiteral("rs:original must hold exactly one row"));
@@ -402,7 +408,7 @@ void Parser::readUpdate()
                 fail(QStringLiteral("rs:update with two new rows"));
             // The new image may carry only the changed columns; the others keep the original value.
             const QXmlStreamAttributes attrs = m_xml.attributes();
-            Row merged = *original;
+            merged = *original;
             for (const QXmlStreamAttribute &a : attrs) {
                 if (!a.namespaceUri().isEmpty())
                     continue;
@@ -415,7 +421,6 @@ void Parser::readUpdate()
             }
             if (nextChild())
                 fail(QStringLiteral("hierarchical recordsets (child rows) are not supported"));
-            m_result.rows.push_back(std::move(merged));
             haveNew = true;
         } else {
             fail(QStringLiteral("unexpected <%1> in rs:update").arg(m_xml.qualifiedName()));
@@ -423,12 +428,13 @@ void Parser::readUpdate()
     }
     if (!original || !haveNew)
         fail(QStringLiteral("rs:update needs rs:original and the new row"));
+    m_sink.row(merged);
 }
 
-Row Parser::readRow()
+void Parser::readRow(Row &row)
 {
     const size_t n = m_keys.size();
-    Row row(n);
+    row.assign(n, QVariant());
     std::vector<bool> seen(n, false);
     const QXmlStreamAttributes attrs = m_xml.attributes();
     size_t guess = 0;
@@ -455,12 +461,11 @@ Row Parser::readRow()
         parseValue(row[found], static_cast<int>(found), a.value());
     }
     for (size_t c = 0; c < n; ++c) {
-        if (!seen[c] && !m_result.columns[c].nullable)
-            fail(QStringLiteral("row without a value for the non-nullable column '%1'").arg(m_result.columns[c].name));
+        if (!seen[c] && !m_columns[c].nullable)
+            fail(QStringLiteral("row without a value for the non-nullable column '%1'").arg(m_columns[c].name));
     }
     if (nextChild())
         fail(QStringLiteral("hierarchical recordsets (child rows) are not supported"));
-    return row;
 }
 
 // yyyy-MM-dd[Thh:mm:ss[.f{1,9}]][Z|(+|-)hh:mm], or a time alone hh:mm:ss[.f...].
@@ -539,7 +544,7 @@ std::optional<QDateTime> parseDateTime(QStringView s)
 
 void Parser::parseValue(QVariant &out, int column, QStringView text)
 {
-    const Column &c = m_result.columns[column];
+    const Column &c = m_columns[column];
     bool ok = true;
     switch (c.type) {
     case ColumnType::String:
@@ -612,16 +617,40 @@ void Parser::parseValue(QVariant &out, int column, QStringView text)
     fail(QStringLiteral("'%1' is not a valid value for column '%2'").arg(text, c.name));
 }
 
+// Keeps what it is given: the whole recordset in memory.
+class CollectingSink final : public RowsetSink
+{
+public:
+    void columns(const std::vector<Column> &columns) override { result.columns = columns; }
+    void row(const Row &row) override { result.rows.push_back(row); }
+    Rowset result;
+};
+
 } // namespace
 
-Rowset readRowset(QIODevice &device, const QString &sourceName)
+void readRowset(QIODevice &device, const QString &sourceName, RowsetSink &sink)
 {
     // ADO's default save form is the binary ADTG; sniff it rather than trust the name.
     const QByteArray head = device.peek(5);
     if (head.startsWith(QByteArrayView("\x01\x07TG", 4)) || head.startsWith(QByteArrayView("\x01\x07", 2)))
         throw RowsetError(QStringLiteral("%1: binary recordset format is not supported").arg(sourceName));
-    Parser parser(device, sourceName);
-    return parser.run();
+    Parser parser(device, sourceName, sink);
+    parser.run();
+}
+
+void readRowsetFile(const QString &path, RowsetSink &sink)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw RowsetError(QStringLiteral("Cannot open the recordset file '%1': %2").arg(path, file.errorString()));
+    readRowset(file, path, sink);
+}
+
+Rowset readRowset(QIODevice &device, const QString &sourceName)
+{
+    CollectingSink sink;
+    readRowset(device, sourceName, sink);
+    return std::move(sink.result);
 }
 
 Rowset readRowset(const QByteArray &document, const QString &sourceName)
@@ -634,10 +663,9 @@ Rowset readRowset(const QByteArray &document, const QString &sourceName)
 
 Rowset readRowsetFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw RowsetError(QStringLiteral("Cannot open the recordset file '%1': %2").arg(path, file.errorString()));
-    return readRowset(file, path);
+    CollectingSink sink;
+    readRowsetFile(path, sink);
+    return std::move(sink.result);
 }
 
 } // namespace tunelix::rowset

@@ -31,6 +31,24 @@ namespace tunelix::rowset {
 // binary ADTG form (recognised by its first bytes, whatever the file's name).
 Rowset readRowsetFile(const QString &path);
 Rowset readRowset(QIODevice &device, const QString &sourceName);
+
+// Receives a recordset while it is read, so that a large file never has to be held
+// whole: `columns` once, when the schema has been read, then `row` for each live row in
+// file order (the same rows readRowset would keep). An exception thrown by the sink
+// ends the reading and leaves the reader as it is.
+class RowsetSink
+{
+public:
+    virtual ~RowsetSink() = default;
+    virtual void columns(const std::vector<Column> &columns) = 0;
+    // `row` is only valid during the call.
+    virtual void row(const Row &row) = 0;
+};
+
+// The streaming forms: the same checks and errors, but an error may come after some
+// rows have reached the sink.
+void readRowsetFile(const QString &path, RowsetSink &sink);
+void readRowset(QIODevice &device, const QString &sourceName, RowsetSink &sink);
 Rowset readRowset(const QByteArray &document, const QString &sourceName = QStringLiteral("recordset"));
 
 } // namespace tunelix::rowset

@@ -1,7 +1,7 @@
 #include "update/MergePass.h"
 
 #include "catalogue/CatalogueError.h"
-#include "rowset/RowsetReader.h"
+#include "rowset/RowsetReadAhead.h"
 #include "update/FilePass.h"
 #include "catalogue/SqliteStatement.h"
 
@@ -15,6 +15,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <limits>
 
 namespace tunelix::update {
@@ -180,19 +181,23 @@ struct CatalogueMerger::Statements
     SqliteStatement lookup, append, overwrite;
 };
 
-CatalogueMerger::CatalogueMerger(const QString &databasePath, int batchRows)
+CatalogueMerger::CatalogueMerger(const QString &databasePath)
     : m_db(databasePath,
            {QStringLiteral("FileID"), QStringLiteral("FileName"), QStringLiteral("WebLink"), QStringLiteral("WebLink1"),
             QStringLiteral("WebLink2"), QStringLiteral("WebLink3"), QStringLiteral("WebLink4"),
             QStringLiteral("WebLink5"), QStringLiteral("MD5Code"), QStringLiteral("SongLength"),
             QStringLiteral("FileType"), QStringLiteral("FileSize"), QStringLiteral("StarLv"),
-            QStringLiteral("LastDateTime"), QStringLiteral("BookID"), QStringLiteral("IsNew")}),
-      m_batchRows(std::max(1, batchRows))
+            QStringLiteral("LastDateTime"), QStringLiteral("BookID"), QStringLiteral("IsNew")})
 {
-    // Look-ups by FileID jump around the table; a larger page cache keeps them off the disk.
+    // Look-ups by FileID jump around the table; a larger page cache keeps them off the
+    // disk. The log is copied into the database once, at the end (checkpoint()), not
+    // after each file and again after the flags: that copy costs as much as the writes.
     QSqlQuery pragma(m_db.db());
-    if (!pragma.exec(QStringLiteral("PRAGMA cache_size = -32768")))
-        throw CatalogueError(pragma.lastError().text());
+    for (const char *sql : {"PRAGMA cache_size = -8192", "PRAGMA wal_autocheckpoint = 0"}) {
+        if (!pragma.exec(QString::fromLatin1(sql)))
+            throw CatalogueError(pragma.lastError().text());
+        pragma.finish();
+    }
     m_st = std::make_unique<Statements>(m_db.db());
 }
 
@@ -216,123 +221,179 @@ int CatalogueMerger::highestBook()
     return book;
 }
 
-void CatalogueMerger::mergeDaily(const rowset::Rowset &daily, int book, MergeStats &stats,
-                                 const std::atomic<bool> *cancel)
+namespace {
+
+// Readies a statement for its next use however the current one ends.
+struct ResetOnExit
 {
-    if (daily.rowCount() == 0)
-        return;
-    static const char *const names[] = {"FileID",   "FileName",   "WebLink",  "WebLink1", "WebLink2",
-                                        "WebLink3", "WebLink4",   "WebLink5", "MD5Code",  "SongLength",
-                                        "FileType", "FileSize",   "StarLv",   "LastDateTime"};
-    enum { FileID, FileName, WebLink, WebLink1, WebLink2, WebLink3, WebLink4, WebLink5, MD5Code, SongLength,
-           FileType, FileSize, StarLv, LastDateTime, ColumnCount };
-    std::array<int, ColumnCount> col{};
-    for (int i = 0; i < ColumnCount; ++i)
-        col[i] = daily.requireColumn(QLatin1String(names[i]));
+    SqliteStatement &statement;
+    ~ResetOnExit() { statement.reset(); }
+};
 
-    QSqlDatabase db = m_db.db();
-    std::optional<catalogue::TransactionGuard> batch;
-    int inBatch = 0;
-    try {
-        const int count = daily.rowCount();
-        for (int r = 0; r < count; ++r) {
-            if (cancel && cancel->load())
-                throw UpdateCancelled();
-            if (!batch) {
-                batch.emplace(db);
-                inBatch = 0;
-            }
-            const rowset::Row &values = daily.rows[size_t(r)];
-            const auto text = [&](int which) { return daily.text(r, col[which]); };
-            // Typed integer columns are taken as they are; text columns are read as numbers.
-            // The catalogue keeps these as 32-bit integers; a value beyond them is refused.
-            const auto number = [&](int which) {
-                const int c = col[which];
-                const QVariant v = daily.columns[size_t(c)].type == rowset::ColumnType::Int
-                                       ? (values[size_t(c)].isValid() ? values[size_t(c)]
-                                                                      : QVariant(QMetaType(QMetaType::LongLong)))
-                                       : integerValue(daily.text(r, c), QLatin1String(names[which]));
-                if (!v.isNull()) {
-                    const qlonglong x = v.toLongLong();
-                    if (x < std::numeric_limits<qint32>::min() || x > std::numeric_limits<qint32>::max())
-                        throw CatalogueError(QStringLiteral("'%1' is out of range for %2.")
-                                                 .arg(x)
-                                                 .arg(QLatin1String(names[which])));
-                }
-                return v;
-            };
-            const QVariant fileId = number(FileID);
-            if (fileId.isNull())
-                throw CatalogueError(QStringLiteral("A daily row has no FileID."));
-            const QString dailyTime = text(LastDateTime);
+} // namespace
 
-            SqliteStatement &lookup = m_st->lookup;
+// Writes the rows of one daily file as the reader delivers them. After a row fails,
+// the rest of the file is only read (so that a file broken further on still counts as
+// unreadable), and the failure is kept for the caller.
+class CatalogueMerger::DailyWriter final : public rowset::RowsetSink
+{
+public:
+    DailyWriter(Statements &statements, int book, const std::atomic<bool> *cancel)
+        : m_st(statements), m_book(book), m_cancel(cancel)
+    {
+    }
+
+    void columns(const std::vector<rowset::Column> &columns) override
+    {
+        for (int i = 0; i < ColumnCount; ++i) {
+            m_col[size_t(i)] = rowset::requireColumn(columns, QLatin1String(kNames[i]));
+            m_type[size_t(i)] = columns[size_t(m_col[size_t(i)])].type;
+        }
+    }
+
+    void row(const rowset::Row &values) override
+    {
+        ++m_rows;
+        if (m_failure)
+            return;
+        if (m_cancel && m_cancel->load())
+            throw UpdateCancelled();
+        try {
+            write(values);
+        } catch (...) {
+            m_failure = std::current_exception();
+        }
+    }
+
+    qint64 rows() const { return m_rows; }
+    std::exception_ptr failure() const { return m_failure; }
+    void addCounts(MergeStats &stats) const
+    {
+        stats.appended += m_counts.appended;
+        stats.overwritten += m_counts.overwritten;
+        stats.kept += m_counts.kept;
+    }
+
+private:
+    enum Column { FileID, FileName, WebLink, WebLink1, WebLink2, WebLink3, WebLink4, WebLink5, MD5Code, SongLength,
+                  FileType, FileSize, StarLv, LastDateTime, ColumnCount };
+    static constexpr const char *kNames[ColumnCount] = {
+        "FileID",   "FileName",   "WebLink",  "WebLink1", "WebLink2", "WebLink3",    "WebLink4",
+        "WebLink5", "MD5Code",    "SongLength", "FileType", "FileSize", "StarLv", "LastDateTime"};
+
+    QString text(const rowset::Row &values, int which) const
+    {
+        return rowset::valueText(values[size_t(m_col[size_t(which)])], m_type[size_t(which)]);
+    }
+
+    // Typed integer columns are taken as they are; text columns are read as numbers.
+    // The catalogue keeps these as 32-bit integers; a value beyond them is refused.
+    QVariant number(const rowset::Row &values, int which) const
+    {
+        const QVariant &value = values[size_t(m_col[size_t(which)])];
+        const QVariant v = m_type[size_t(which)] == rowset::ColumnType::Int
+                               ? (value.isValid() ? value : QVariant(QMetaType(QMetaType::LongLong)))
+                               : integerValue(text(values, which), QLatin1String(kNames[which]));
+        if (!v.isNull()) {
+            const qlonglong x = v.toLongLong();
+            if (x < std::numeric_limits<qint32>::min() || x > std::numeric_limits<qint32>::max())
+                throw CatalogueError(
+                    QStringLiteral("'%1' is out of range for %2.").arg(x).arg(QLatin1String(kNames[which])));
+        }
+        return v;
+    }
+
+    void write(const rowset::Row &values)
+    {
+        const QVariant fileId = number(values, FileID);
+        if (fileId.isNull())
+            throw CatalogueError(QStringLiteral("A daily row has no FileID."));
+        const QString dailyTime = text(values, LastDateTime);
+
+        std::optional<QString> stored;
+        {
+            SqliteStatement &lookup = m_st.lookup;
+            ResetOnExit done{lookup};
             lookup.bind(0, fileId);
-            std::optional<QString> stored;
             if (lookup.step())
                 stored = lookup.columnText(1);
-            lookup.reset();
+        }
 
-            switch (mergeAction(dailyTime, stored)) {
-            case MergeAction::Append: {
-                SqliteStatement &q = m_st->append;
-                q.bind(0, fileId);
-                for (int i = FileName; i <= MD5Code; ++i)
-                    q.bindText(i, text(i));
-                q.bind(9, number(SongLength));
-                q.bind(10, number(FileType));
-                q.bind(11, number(FileSize));
-                q.bind(12, number(StarLv));
-                const QString when = storedDateTime(dailyTime);
-                if (when.isEmpty())
-                    q.bindNull(13);
-                else
-                    q.bindText(13, when);
-                q.bindInt(14, book);
-                q.step();
-                q.reset();
-                ++stats.appended;
-                break;
-            }
-            case MergeAction::Overwrite: {
-                SqliteStatement &q = m_st->overwrite;
-                for (int i = FileName; i <= MD5Code; ++i)
-                    q.bindText(i - FileName, text(i));
-                q.bind(8, number(SongLength));
-                q.bind(9, number(FileSize));
-                const QString when = storedDateTime(dailyTime);
-                if (when.isEmpty())
-                    q.bindNull(10);
-                else
-                    q.bindText(10, when);
-                q.bind(11, number(StarLv));
-                q.bind(12, fileId);
-                q.step();
-                q.reset();
-                ++stats.overwritten;
-                break;
-            }
-            case MergeAction::Keep:
-                ++stats.kept;
-                break;
-            }
-            if (++inBatch >= m_batchRows) {
-                batch->commit();
-                batch.reset();
-            }
+        switch (mergeAction(dailyTime, stored)) {
+        case MergeAction::Append: {
+            SqliteStatement &q = m_st.append;
+            ResetOnExit done{q};
+            q.bind(0, fileId);
+            for (int i = FileName; i <= MD5Code; ++i)
+                q.bindText(i, text(values, i));
+            q.bind(9, number(values, SongLength));
+            q.bind(10, number(values, FileType));
+            q.bind(11, number(values, FileSize));
+            q.bind(12, number(values, StarLv));
+            const QString when = storedDateTime(dailyTime);
+            if (when.isEmpty())
+                q.bindNull(13);
+            else
+                q.bindText(13, when);
+            q.bindInt(14, m_book);
+            q.step();
+            ++m_counts.appended;
+            break;
         }
-        if (batch)
-            batch->commit();
-    } catch (...) {
-        // The rows before the failing one stay, as they would without batching.
-        if (batch) {
-            try {
-                batch->commit();
-            } catch (...) {
-            }
+        case MergeAction::Overwrite: {
+            SqliteStatement &q = m_st.overwrite;
+            ResetOnExit done{q};
+            for (int i = FileName; i <= MD5Code; ++i)
+                q.bindText(i - FileName, text(values, i));
+            q.bind(8, number(values, SongLength));
+            q.bind(9, number(values, FileSize));
+            const QString when = storedDateTime(dailyTime);
+            if (when.isEmpty())
+                q.bindNull(10);
+            else
+                q.bindText(10, when);
+            q.bind(11, number(values, StarLv));
+            q.bind(12, fileId);
+            q.step();
+            ++m_counts.overwritten;
+            break;
         }
+        case MergeAction::Keep:
+            ++m_counts.kept;
+            break;
+        }
+    }
+
+    Statements &m_st;
+    const int m_book;
+    const std::atomic<bool> *const m_cancel;
+    std::array<int, ColumnCount> m_col{};
+    std::array<rowset::ColumnType, ColumnCount> m_type{};
+    qint64 m_rows = 0;
+    MergeStats m_counts;
+    std::exception_ptr m_failure;
+};
+
+bool CatalogueMerger::mergeDaily(const QString &path, int book, MergeStats &stats, const std::atomic<bool> *cancel)
+{
+    // One transaction for the whole file: a file that turns out to be unreadable
+    // part-way leaves nothing of itself, as when it was loaded whole before the first
+    // row was written.
+    catalogue::TransactionGuard transaction(m_db.db());
+    DailyWriter writer(*m_st, book, cancel);
+    try {
+        rowset::readRowsetFileAhead(path, writer);
+    } catch (const UpdateCancelled &) {
+        transaction.commit(); // the rows done stay
+        writer.addCounts(stats);
         throw;
     }
+    // The rows before a failing row stay, as they did when every row was its own statement.
+    transaction.commit();
+    writer.addCounts(stats);
+    if (writer.failure())
+        std::rethrow_exception(writer.failure());
+    return writer.rows() > 0;
 }
 
 int CatalogueMerger::updateNewFlags()
@@ -344,6 +405,15 @@ int CatalogueMerger::updateNewFlags()
     exec(m_st->setFlags);
     transaction.commit();
     return highest;
+}
+
+void CatalogueMerger::checkpoint()
+{
+    // Passive: a reader that still needs the log (the client) is never waited for;
+    // what is left is copied by the next checkpoint of any connection.
+    QSqlQuery q(m_db.db());
+    if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")))
+        throw CatalogueError(q.lastError().text());
 }
 
 MergeStats CatalogueMerger::mergeManifest(const ProgramFolder &folder, const std::vector<ManifestEntry> &manifest,
@@ -377,11 +447,8 @@ MergeStats CatalogueMerger::mergeManifest(const ProgramFolder &folder, const std
             ++stats.unsafe;
             continue;
         }
-        const rowset::Rowset daily = rowset::readRowsetFile(paths->writePath);
-        if (daily.rowCount() == 0)
-            continue;
-        mergeDaily(daily, book, stats, cancel);
-        ++stats.booksMerged;
+        if (mergeDaily(paths->writePath, book, stats, cancel))
+            ++stats.booksMerged;
     }
     return stats;
 }
@@ -392,6 +459,7 @@ MergeStats runMergePass(const ProgramFolder &folder, const std::vector<ManifestE
     CatalogueMerger merger(folder.catalogueDatabase());
     MergeStats stats = merger.mergeManifest(folder, manifest, cancel);
     stats.highestBookAfter = merger.updateNewFlags();
+    merger.checkpoint();
     return stats;
 }
 

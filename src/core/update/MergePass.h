@@ -2,7 +2,6 @@
 
 #include "catalogue/CatalogueDatabase.h"
 #include "platform/ProgramFolder.h"
-#include "rowset/Rowset.h"
 #include "update/Manifest.h"
 
 #include <QString>
@@ -48,13 +47,15 @@ struct MergeStats
 // Merges daily catalogue files into RngFileInfo and recomputes the new flags. Owns its
 // connection, so it lives on the thread that created it (the update thread).
 //
-// Every value is bound. Writes go in transactions of `batchRows` rows for speed; when a
-// row fails, the rows before it are committed before the error leaves, so what
-// survives an error is what the row-by-row statements would have left.
+// Every value is bound. A daily file is read row by row (never held whole) and written
+// in one transaction: when a row fails, the rows before it are committed before the
+// error leaves, so what survives is what row-by-row statements would have left; a file
+// that cannot be read to its end leaves nothing of itself, as if it had been loaded
+// whole before the first row was written.
 class CatalogueMerger
 {
 public:
-    explicit CatalogueMerger(const QString &databasePath, int batchRows = 5000);
+    explicit CatalogueMerger(const QString &databasePath);
     ~CatalogueMerger();
     CatalogueMerger(const CatalogueMerger &) = delete;
     CatalogueMerger &operator=(const CatalogueMerger &) = delete;
@@ -70,18 +71,22 @@ public:
     MergeStats mergeManifest(const ProgramFolder &folder, const std::vector<ManifestEntry> &manifest,
                              const std::atomic<bool> *cancel = nullptr);
 
-    // Merges one loaded daily file of book `book`.
-    void mergeDaily(const rowset::Rowset &daily, int book, MergeStats &stats, const std::atomic<bool> *cancel = nullptr);
+    // Merges the daily file at `path` as book `book`; false when it holds no rows.
+    // `cancel` is checked between rows; the rows done stay.
+    bool mergeDaily(const QString &path, int book, MergeStats &stats, const std::atomic<bool> *cancel = nullptr);
 
     // Rows flagged 1 that are not of the highest book become -1; the rows of the highest
     // book become 1. Returns the highest book.
     int updateNewFlags();
 
+    // Copies the write-ahead log into the database file as far as readers allow.
+    void checkpoint();
+
 private:
     struct Statements;
+    class DailyWriter;
     catalogue::CatalogueDatabase m_db;
     std::unique_ptr<Statements> m_st;
-    int m_batchRows;
 };
 
 // The merge pass and the new flags, as the update step runs them.

@@ -6,6 +6,8 @@
 #include "update/MergePass.h"
 #include "update/Publish.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -239,39 +241,70 @@ TEST(MergePass, AppendWritesEveryDailyColumnAndKeepsTheClientsColumns)
     EXPECT_EQ(appended.authorName, QString());
 }
 
-// Errors end the pass; the rows before the failing one stay, whatever the batch size.
+// Errors end the pass. A bad row keeps the rows before it; a file that cannot be read
+// to its end keeps nothing of itself, even when its first rows were already written.
 struct FailureCase
 {
     const char *name;
-    int batchRows;
+    int badRow;      // index of the row with a bad FileID; -1 for none
+    bool cutShort;   // the file ends in the middle of the rows
+    std::vector<qint32> staying; // daily FileIDs found afterwards
 };
 
 class MergeFailure : public ::testing::TestWithParam<FailureCase>
 {};
 
-TEST_P(MergeFailure, RowsBeforeTheFailingRowStay)
+TEST_P(MergeFailure, KeepsWhatRowByRowStatementsWouldHaveKept)
 {
+    const FailureCase &c = GetParam();
     test::TempProgramFolder folder;
     test::writeCatalogue(folder.folder().catalogueDatabase(), {row(1, QStringLiteral("a.mp3"), 5, 1, T1)});
-    rowset::Rowset rs = update::dailyRowset({daily(2, QStringLiteral("b.mp3"), T1), daily(3, QStringLiteral("c.mp3"), T1),
-                                             daily(4, QStringLiteral("d.mp3"), T1)});
-    // FileID is a string column in this file, so that the third row can carry a bad key.
+    std::vector<CatalogueRow> rows;
+    for (qint32 id = 2; id <= 400; ++id)
+        rows.push_back(daily(id, QStringLiteral("r%1.mp3").arg(id), T1));
+    rowset::Rowset rs = update::dailyRowset(rows);
+    // FileID is a string column in this file, so that a row can carry a bad key.
     rs.columns[0] = rowset::makeColumn(QStringLiteral("FileID"));
-    rs.rows[2][0] = QStringLiteral("4 or 1=1");
+    if (c.badRow >= 0)
+        rs.rows[size_t(c.badRow)][0] = QStringLiteral("4 or 1=1");
     test::writeRowsetAt(folder, QStringLiteral("daily/6.daily"), rs);
+    if (c.cutShort) {
+        const QString path = folder.folder().file(QStringLiteral("daily/6.daily"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QByteArray bytes = file.readAll();
+        file.close();
+        bytes.truncate(bytes.indexOf("</rs:data>") - 40);
+        folder.writeFile(QStringLiteral("daily/6.daily"), bytes);
+    }
 
-    update::CatalogueMerger merger(folder.folder().catalogueDatabase(), GetParam().batchRows);
-    EXPECT_THROW(merger.mergeManifest(folder.folder(), {{QString(), QStringLiteral("6.daily"), QStringLiteral("daily"), QString()}}),
-                 catalogue::CatalogueError);
-    const auto rows = test::readAllRows(folder.folder().catalogueDatabase());
-    EXPECT_EQ(rows.size(), 3u);
-    EXPECT_TRUE(rows.count(2) && rows.count(3));
-    EXPECT_EQ(rows.at(1).isNew, 1); // the flags did not run
+    update::CatalogueMerger merger(folder.folder().catalogueDatabase());
+    EXPECT_ANY_THROW(merger.mergeManifest(folder.folder(),
+                                          {{QString(), QStringLiteral("6.daily"), QStringLiteral("daily"), QString()}}));
+    const auto after = test::readAllRows(folder.folder().catalogueDatabase());
+    std::vector<qint32> staying;
+    for (const auto &[id, r] : after) {
+        if (id != 1)
+            staying.push_back(id);
+    }
+    std::vector<qint32> want = c.staying;
+    EXPECT_EQ(staying, want);
+    EXPECT_EQ(after.at(1).isNew, 1); // the flags did not run
 }
 
-INSTANTIATE_TEST_SUITE_P(Batches, MergeFailure,
-                         ::testing::Values(FailureCase{"row_by_row", 1}, FailureCase{"pairs", 2},
-                                           FailureCase{"one_batch", 5000}),
+std::vector<qint32> ids(qint32 first, qint32 last)
+{
+    std::vector<qint32> v;
+    for (qint32 id = first; id <= last; ++id)
+        v.push_back(id);
+    return v;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MergeFailure,
+                         ::testing::Values(FailureCase{"bad_first_row", 0, false, {}},
+                                           FailureCase{"bad_row_keeps_the_rows_before", 250, false, ids(2, 251)},
+                                           FailureCase{"file_cut_short_keeps_nothing", -1, true, {}},
+                                           FailureCase{"bad_row_then_cut_short_keeps_nothing", 5, true, {}}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(MergePass, FailuresThatEndTheStep)
