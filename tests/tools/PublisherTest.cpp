@@ -3,6 +3,7 @@
 #include "publish/Publisher.h"
 #include "rowset/RowsetReader.h"
 #include "support/Mp3Fixture.h"
+#include "support/QtPrinters.h"
 #include "support/TempProgramFolder.h"
 
 #include <QDir>
@@ -10,6 +11,8 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <ctime>
 
 using namespace tunelix;
 using publish::PublishError;
@@ -107,6 +110,32 @@ TEST_F(Publisher, WritesRingtonesDailyFileAndManifest)
               QStringLiteral("http://127.0.0.1:8081/daily/1.daily"));
     EXPECT_EQ(manifest.text(0, manifest.requireColumn(QStringLiteral("F_MD5"))),
               extlib::FileDirectoryMD5(work.path(QStringLiteral("release/daily/1.daily"))));
+}
+
+// The times are wall-clock times as written: a changed row's later time must not depend
+// on the zone the publisher runs in (west of UTC it once came out equal to the old one).
+TEST_F(Publisher, ChangedRowGetsALaterTimeInAnyTimeZone)
+{
+    const QByteArray saved = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    for (const char *zone : {"UTC", "America/Los_Angeles", "Asia/Shanghai"}) {
+        qputenv("TZ", zone);
+        tzset();
+        QDir(work.path(QStringLiteral("release"))).removeRecursively();
+        publish::publishRelease(options(source(QStringLiteral("z1"), {QStringLiteral("y.mp3")}), 1));
+        publish::publishRelease(options(source(QStringLiteral("z2"), {QStringLiteral("y.mp3")}, "b.mp3"), 2));
+        const auto when = [&](int book) {
+            const rowset::Rowset rows = daily(book);
+            return rows.text(0, rows.requireColumn(QStringLiteral("LastDateTime")));
+        };
+        EXPECT_EQ(when(1), QStringLiteral("2026-12-11T09:30:15")) << zone;
+        EXPECT_EQ(when(2), QStringLiteral("2026-12-11T09:30:16")) << zone;
+    }
+    if (hadZone)
+        qputenv("TZ", saved);
+    else
+        qunsetenv("TZ");
+    tzset();
 }
 
 TEST_F(Publisher, NextBookContinuesFileIdsKeepsOlderBooksAndKeepsIdsOfChangedNames)

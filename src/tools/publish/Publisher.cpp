@@ -5,6 +5,7 @@
 #include "publish/Mp3Probe.h"
 #include "rowset/RowsetReader.h"
 #include "rowset/RowsetWriter.h"
+#include "update/Publish.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -239,27 +240,14 @@ PublishResult publishRelease(const PublishOptions &options)
         }
     }
 
-    // 2. The daily file of this book.
-    using rowset::ColumnType;
-    rowset::Rowset daily;
-    daily.columns = {
-        rowset::makeColumn(QStringLiteral("FileID"), ColumnType::Int, false),
-        rowset::makeColumn(QStringLiteral("FileName")),
-        rowset::makeColumn(QStringLiteral("WebLink")),
-        rowset::makeColumn(QStringLiteral("WebLink1")),
-        rowset::makeColumn(QStringLiteral("WebLink2")),
-        rowset::makeColumn(QStringLiteral("WebLink3")),
-        rowset::makeColumn(QStringLiteral("WebLink4")),
-        rowset::makeColumn(QStringLiteral("WebLink5")),
-        rowset::makeColumn(QStringLiteral("MD5Code")),
-        rowset::makeColumn(QStringLiteral("SongLength"), ColumnType::Int),
-        rowset::makeColumn(QStringLiteral("FileType"), ColumnType::Int),
-        rowset::makeColumn(QStringLiteral("FileSize"), ColumnType::Int),
-        rowset::makeColumn(QStringLiteral("StarLv"), ColumnType::Int),
-        rowset::makeColumn(QStringLiteral("LastDateTime"), ColumnType::DateTime),
-    };
-    const QDateTime stamp = QDateTime::fromSecsSinceEpoch(options.now.toSecsSinceEpoch());
+    // 2. The daily file of this book. Times are naive wall-clock times, as the daily
+    // files hold them, so that they compare with the earlier books' times as written.
+    const QDateTime stamp(options.now.date(), QTime(options.now.time().hour(), options.now.time().minute(),
+                                                    options.now.time().second()),
+                          Qt::UTC);
     std::map<int, QByteArray> linkPages;
+    std::vector<catalogue::CatalogueRow> rows;
+    rows.reserve(tones.size());
     for (const Ringtone &tone : tones) {
         const QByteArray key = extlib::linkKey(tone.fileId);
         QList<QByteArray> addresses;
@@ -273,9 +261,9 @@ PublishResult publishRelease(const PublishOptions &options)
         if (!pages.isEmpty())
             linkPages.emplace(tone.fileId, page);
 
-        rowset::Row row(daily.columns.size());
-        row[0] = qlonglong(tone.fileId);
-        row[1] = tone.name;
+        catalogue::CatalogueRow row;
+        row.fileId = tone.fileId;
+        row.fileName = tone.name;
         for (int i = 0; i < kMaxLinks; ++i) {
             QString link = QLatin1String("");
             if (i < addresses.size()) {
@@ -284,13 +272,13 @@ PublishResult publishRelease(const PublishOptions &options)
                              .arg(tone.name));
                 link = QString::fromLatin1(extlib::encodeLink(addresses[i], key));
             }
-            row[static_cast<size_t>(2 + i)] = link;
+            row.webLinks[size_t(i)] = link;
         }
-        row[8] = tone.md5;
-        row[9] = qlonglong(tone.seconds);
-        row[10] = qlonglong(1);
-        row[11] = qlonglong(tone.size);
-        row[12] = qlonglong(starsFor(tone.name));
+        row.md5Code = tone.md5;
+        row.songLength = tone.seconds;
+        row.fileType = 1;
+        row.fileSize = static_cast<int>(tone.size);
+        row.starLv = starsFor(tone.name);
         // The merge overwrites a row only when its time differs to the second, so a changed
         // row never keeps the time an earlier book gave it (two books published within one
         // second would otherwise leave the old row in every catalogue).
@@ -299,16 +287,14 @@ PublishResult publishRelease(const PublishOptions &options)
             if (changedAt <= before->second)
                 changedAt = before->second.addSecs(1);
         }
-        row[13] = changedAt;
-        daily.rows.push_back(std::move(row));
+        row.lastDateTime = changedAt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+        rows.push_back(std::move(row));
     }
-    const QByteArray dailyXml = rowset::rowsetToXml(daily);
+    const QByteArray dailyXml = rowset::rowsetToXml(update::dailyRowset(rows));
     const QString dailyName = QStringLiteral("%1.daily").arg(options.book);
 
     // 3. The manifest: earlier rows kept (this book's replaced), this book's daily file added.
-    rowset::Rowset manifest;
-    manifest.columns = {rowset::makeColumn(QStringLiteral("F_Link")), rowset::makeColumn(QStringLiteral("F_FileName")),
-                        rowset::makeColumn(QStringLiteral("F_SaveDir")), rowset::makeColumn(QStringLiteral("F_MD5"))};
+    std::vector<update::ManifestEntry> manifest;
     if (earlier.manifest.rowCount() > 0) {
         const int c[] = {earlier.manifest.requireColumn(QStringLiteral("F_Link")),
                          earlier.manifest.requireColumn(QStringLiteral("F_FileName")),
@@ -317,19 +303,14 @@ PublishResult publishRelease(const PublishOptions &options)
         for (int r = 0; r < earlier.manifest.rowCount(); ++r) {
             if (earlier.manifest.text(r, c[1]) == dailyName)
                 continue;
-            rowset::Row row;
-            for (int k : c)
-                row.push_back(earlier.manifest.text(r, k));
-            manifest.rows.push_back(std::move(row));
+            manifest.push_back({earlier.manifest.text(r, c[0]), earlier.manifest.text(r, c[1]),
+                                earlier.manifest.text(r, c[2]), earlier.manifest.text(r, c[3])});
         }
     }
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    hash.addData(dailyXml);
-    manifest.rows.push_back(rowset::Row{QVariant(updateBase + QStringLiteral("daily/") + dailyName), QVariant(dailyName),
-                                        QVariant(QStringLiteral("daily")),
-                                        QVariant(QString::fromLatin1(hash.result().toHex()))});
-    std::stable_sort(manifest.rows.begin(), manifest.rows.end(), [](const rowset::Row &a, const rowset::Row &b) {
-        return bookOf(a[1].toString()) < bookOf(b[1].toString());
+    manifest.push_back({updateBase + QStringLiteral("daily/") + dailyName, dailyName, QStringLiteral("daily"),
+                        QString::fromLatin1(QCryptographicHash::hash(dailyXml, QCryptographicHash::Md5).toHex())});
+    std::stable_sort(manifest.begin(), manifest.end(), [](const update::ManifestEntry &a, const update::ManifestEntry &b) {
+        return bookOf(a.fileName) < bookOf(b.fileName);
     });
 
     // 4. Write: ringtones and link pages, the daily file, the manifest last.
@@ -342,7 +323,7 @@ PublishResult publishRelease(const PublishOptions &options)
         writeFileAtomically(release + QStringLiteral("/links/%1.html").arg(fileId), page);
     writeFileAtomically(release + QStringLiteral("/daily/") + dailyName, dailyXml);
     try {
-        rowset::writeRowsetFile(release + QStringLiteral("/ver.xml"), manifest);
+        rowset::writeRowsetFile(release + QStringLiteral("/ver.xml"), update::manifestRowset(manifest));
     } catch (const rowset::RowsetError &e) {
         fail(e.message());
     }
