@@ -145,11 +145,16 @@ void CatalogueDatabase::create(const QString &path)
     }
 }
 
-TransactionGuard::TransactionGuard(QSqlDatabase db)
+TransactionGuard::TransactionGuard(QSqlDatabase db, Lock lock)
     : m_db(std::move(db))
 {
-    if (!m_db.transaction())
+    if (lock == Lock::Immediate) {
+        QSqlQuery begin(m_db);
+        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            throw CatalogueError(begin.lastError().text());
+    } else if (!m_db.transaction()) {
         throw CatalogueError(m_db.lastError().text());
+    }
     m_open = true;
 }
 

@@ -42,7 +42,13 @@ private:
 class TransactionGuard
 {
 public:
-    explicit TransactionGuard(QSqlDatabase db);
+    // Deferred: the write lock is taken by the first write. Immediate: it is taken at
+    // once (waiting up to the busy time-out), for a transaction that reads before it
+    // writes: a deferred one would fail outright if another connection wrote between its
+    // first read and its first write.
+    enum class Lock { Deferred, Immediate };
+
+    explicit TransactionGuard(QSqlDatabase db, Lock lock = Lock::Deferred);
     ~TransactionGuard();
     TransactionGuard(const TransactionGuard &) = delete;
     TransactionGuard &operator=(const TransactionGuard &) = delete;

@@ -379,7 +379,7 @@ bool CatalogueMerger::mergeDaily(const QString &path, int book, MergeStats &stat
     // One transaction for the whole file: a file that turns out to be unreadable
     // part-way leaves nothing of itself, as when it was loaded whole before the first
     // row was written.
-    catalogue::TransactionGuard transaction(m_db.db());
+    catalogue::TransactionGuard transaction(m_db.db(), catalogue::TransactionGuard::Lock::Immediate);
     DailyWriter writer(*m_st, book, cancel);
     try {
         rowset::readRowsetFileAhead(path, writer);
@@ -399,7 +399,7 @@ bool CatalogueMerger::mergeDaily(const QString &path, int book, MergeStats &stat
 int CatalogueMerger::updateNewFlags()
 {
     const int highest = highestBook();
-    catalogue::TransactionGuard transaction(m_db.db());
+    catalogue::TransactionGuard transaction(m_db.db(), catalogue::TransactionGuard::Lock::Immediate);
     exec(m_st->clearFlags);
     m_st->setFlags.bindValue(0, highest);
     exec(m_st->setFlags);

@@ -1,3 +1,4 @@
+#include "catalogue/CatalogueDatabase.h"
 #include "catalogue/CatalogueError.h"
 #include "rowset/RowsetWriter.h"
 #include "support/CatalogueBuilder.h"
@@ -7,10 +8,14 @@
 #include "update/Publish.h"
 
 #include <QFile>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <optional>
+#include <thread>
 
 using namespace tunelix;
 using catalogue::CatalogueRow;
@@ -306,6 +311,40 @@ INSTANTIATE_TEST_SUITE_P(Cases, MergeFailure,
                                            FailureCase{"file_cut_short_keeps_nothing", -1, true, {}},
                                            FailureCase{"bad_row_then_cut_short_keeps_nothing", 5, true, {}}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// The client may be writing (a download marked done) when the merge begins. The merge
+// waits for it, as the busy time-out promises, instead of failing because the rows it
+// looked up changed under it.
+TEST(MergePass, WaitsForAWriterThatHoldsTheCatalogue)
+{
+    test::TempProgramFolder folder;
+    const QString path = folder.folder().catalogueDatabase();
+    test::writeCatalogue(path, {row(1, QStringLiteral("a.mp3"), 5, 1, T1)});
+    test::writeRowsetAt(folder, QStringLiteral("daily/6.daily"),
+                        update::dailyRowset({daily(2, QStringLiteral("b.mp3"), T1), daily(3, QStringLiteral("c.mp3"), T1)}));
+
+    std::promise<void> holding;
+    std::thread writer([&] {
+        catalogue::CatalogueDatabase other(path, {});
+        QSqlQuery q(other.db());
+        const bool began = q.exec(QStringLiteral("BEGIN IMMEDIATE"))
+                           && q.exec(QStringLiteral("update RngFileInfo set StarLv=2 where FileID=1"));
+        holding.set_value();
+        if (!began)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        q.exec(QStringLiteral("COMMIT"));
+    });
+    holding.get_future().wait();
+    EXPECT_NO_THROW(update::runMergePass(folder.folder(),
+                                         {{QString(), QStringLiteral("6.daily"), QStringLiteral("daily"), QString()}}));
+    writer.join();
+
+    const auto rows = test::readAllRows(path);
+    EXPECT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows.at(1).starLv, 2); // the other writer's change stays
+    EXPECT_EQ(rows.at(2).isNew, 1);
+}
 
 TEST(MergePass, FailuresThatEndTheStep)
 {
