@@ -303,6 +303,23 @@ private:
         return v;
     }
 
+    // FileName, WebLink ... WebLink5 and MD5Code, in that order from `first`.
+    void bindTexts(SqliteStatement &q, int first, const rowset::Row &values) const
+    {
+        for (int i = FileName; i <= MD5Code; ++i)
+            q.bindText(first + i - FileName, text(values, i));
+    }
+
+    // The daily time as the catalogue stores it; an empty one as NULL.
+    static void bindTime(SqliteStatement &q, int index, const QString &dailyTime)
+    {
+        const QString when = storedDateTime(dailyTime);
+        if (when.isEmpty())
+            q.bindNull(index);
+        else
+            q.bindText(index, when);
+    }
+
     void write(const rowset::Row &values)
     {
         const QVariant fileId = number(values, FileID);
@@ -324,17 +341,12 @@ private:
             SqliteStatement &q = m_st.append;
             ResetOnExit done{q};
             q.bind(0, fileId);
-            for (int i = FileName; i <= MD5Code; ++i)
-                q.bindText(i, text(values, i));
+            bindTexts(q, 1, values);
             q.bind(9, number(values, SongLength));
             q.bind(10, number(values, FileType));
             q.bind(11, number(values, FileSize));
             q.bind(12, number(values, StarLv));
-            const QString when = storedDateTime(dailyTime);
-            if (when.isEmpty())
-                q.bindNull(13);
-            else
-                q.bindText(13, when);
+            bindTime(q, 13, dailyTime);
             q.bindInt(14, m_book);
             q.step();
             ++m_counts.appended;
@@ -343,15 +355,10 @@ private:
         case MergeAction::Overwrite: {
             SqliteStatement &q = m_st.overwrite;
             ResetOnExit done{q};
-            for (int i = FileName; i <= MD5Code; ++i)
-                q.bindText(i - FileName, text(values, i));
+            bindTexts(q, 0, values);
             q.bind(8, number(values, SongLength));
             q.bind(9, number(values, FileSize));
-            const QString when = storedDateTime(dailyTime);
-            if (when.isEmpty())
-                q.bindNull(10);
-            else
-                q.bindText(10, when);
+            bindTime(q, 10, dailyTime);
             q.bind(11, number(values, StarLv));
             q.bind(12, fileId);
             q.step();
