@@ -127,20 +127,23 @@ class ParsingThread
 public:
     ParsingThread(const QString &path, Handover &handover)
         : m_handover(handover), m_thread([path, &handover] {
+              // Nothing may leave a thread's function: every error goes to the caller.
               std::exception_ptr error;
-              BatchingSink batching(handover);
               try {
-                  readRowsetFile(path, batching);
-              } catch (const ReadingStopped &) {
-                  handover.finish(nullptr);
-                  return;
-              } catch (...) {
-                  error = std::current_exception();
-              }
-              // The rows read before an error are delivered before the error.
-              try {
+                  BatchingSink batching(handover);
+                  try {
+                      readRowsetFile(path, batching);
+                  } catch (const ReadingStopped &) {
+                      throw;
+                  } catch (...) {
+                      error = std::current_exception();
+                  }
+                  // The rows read before an error are delivered before the error.
                   batching.flush();
               } catch (const ReadingStopped &) {
+              } catch (...) {
+                  if (!error)
+                      error = std::current_exception();
               }
               handover.finish(std::move(error));
           })
