@@ -10,11 +10,10 @@
 #include "client/song/PlaybackWiring.h"
 #include "client/song/SongInfoFrm.h"
 #include "platform/SingleInstance.h"
+#include "skin/BaseFrm.h"
 #include "skin/ErrorBox.h"
 
 #include <QApplication>
-#include <QGuiApplication>
-#include <QScreen>
 
 namespace tunelix::client {
 
@@ -56,11 +55,7 @@ int runClient(const ProgramFolder &folder)
         [&mainFrm] { skin::runHandler(&mainFrm, [&] { mainFrm.ShowFrmExecute(nullptr); }); });
 
     // At the centre of the desktop when first shown.
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect r(QPoint(), mainFrm.size());
-        r.moveCenter(screen->availableGeometry().center());
-        mainFrm.move(r.topLeft());
-    }
+    skin::moveToDesktopCentre(mainFrm);
     mainFrm.show();
     return QApplication::exec();
 }

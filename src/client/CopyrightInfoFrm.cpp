@@ -3,9 +3,7 @@
 #include "skin/Artwork.h"
 #include "skin/PictureButton.h"
 
-#include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 
 namespace tunelix::client {
 
@@ -39,25 +37,15 @@ TCopyrightInfoFrm::TCopyrightInfoFrm(ProgramFolder folder, QWidget *parent)
     Label4 = line(44, QStringLiteral("如果喜欢音乐请支持正版"));
 }
 
-void TCopyrightInfoFrm::centreOnDesktop()
-{
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect r(QPoint(), size());
-    r.moveCenter(screen->availableGeometry().center());
-    move(r.topLeft());
-}
-
 void TCopyrightInfoFrm::FormShow()
 {
     try {
         TBaseFrm::FormShow();
     } catch (...) {
-        centreOnDesktop();
+        skin::moveToDesktopCentre(*this);
         throw;
     }
-    centreOnDesktop();
+    skin::moveToDesktopCentre(*this);
 }
 
 void TCopyrightInfoFrm::BtnCloseClick(QObject *) { close(); }

@@ -27,9 +27,6 @@ public:
     QLabel *Label2;
     QLabel *Label3;
     QLabel *Label4;
-
-private:
-    void centreOnDesktop();
 };
 
 } // namespace tunelix::client

@@ -5,8 +5,10 @@
 #include "skin/GlowLabel.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QImageReader>
+#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -98,6 +100,16 @@ TBaseFrm::TBaseFrm(ProgramFolder folder, QWidget *parent)
 }
 
 void TBaseFrm::setClientSize(int width, int height) { setFixedSize(width, height); }
+
+void moveToDesktopCentre(QWidget &window)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect r(QPoint(), window.size());
+    r.moveCenter(screen->availableGeometry().center());
+    window.move(r.topLeft());
+}
 
 void TBaseFrm::setCaptionText(const QString &text)
 {

@@ -89,4 +89,7 @@ private:
     GlowLabel *m_caption = nullptr;
 };
 
+// Moves `window` to the centre of the primary screen's work area (nothing without a screen).
+void moveToDesktopCentre(QWidget &window);
+
 } // namespace tunelix::skin

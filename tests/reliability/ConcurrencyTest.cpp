@@ -33,26 +33,11 @@ TEST(ViewDuringMerge, OpensAndRefreshesWithoutLockErrorsOrLostRows)
     test::TempProgramFolder folder;
     const QString kelvox = installProgram(folder, QStringLiteral(KELVOX_PATH), QStringLiteral("kelvox"));
     ASSERT_FALSE(kelvox.isEmpty());
-    std::vector<catalogue::CatalogueRow> base;
-    for (int i = 1; i <= baseRows; ++i) {
-        catalogue::CatalogueRow row = test::sampleRow(i, QStringLiteral("base %1.mp3").arg(i));
-        row.bookId = 4;
-        row.lastDateTime = QStringLiteral("2023-01-01T00:00:00");
-        base.push_back(row);
-    }
     const QString db = folder.folder().catalogueDatabase();
-    test::writeCatalogue(db, base);
+    test::writeCatalogue(db, bookRows(1, baseRows, QStringLiteral("base"), 4, QStringLiteral("2023-01-01T00:00:00")));
 
-    std::vector<catalogue::CatalogueRow> rows;
-    rows.reserve(std::size_t(dailyRows));
-    for (int i = 0; i < dailyRows; ++i) {
-        catalogue::CatalogueRow row = test::sampleRow(baseRows + 1 + i, QStringLiteral("new %1.mp3").arg(i));
-        row.bookId = 5;
-        row.lastDateTime = QStringLiteral("2024-05-01T10:00:00");
-        rows.push_back(row);
-    }
-    const QByteArray daily = rowset::rowsetToXml(update::dailyRowset(rows));
-    rows.clear();
+    const QByteArray daily = rowset::rowsetToXml(update::dailyRowset(
+        bookRows(baseRows + 1, dailyRows, QStringLiteral("new"), 5, QStringLiteral("2024-05-01T10:00:00"))));
     test::LoopbackServer server;
     test::serveBytes(server.server(), "/5.daily", daily);
     QByteArray manifest;

@@ -216,24 +216,12 @@ TEST_P(HostileDaily, EndsInAClearErrorOrAStoredRowAndKeepsEveryEarlierRow)
 {
     const DailyCase &c = GetParam();
     test::TempProgramFolder folder;
-    std::vector<catalogue::CatalogueRow> stored;
-    for (int id = 1; id <= 3; ++id) {
-        catalogue::CatalogueRow r = test::sampleRow(id, QStringLiteral("stored %1.mp3").arg(id));
-        r.bookId = 4;
-        r.lastDateTime = QStringLiteral("2023-01-01T00:00:00");
-        stored.push_back(r);
-    }
-    test::writeCatalogue(folder.folder().catalogueDatabase(), stored);
+    test::writeCatalogue(folder.folder().catalogueDatabase(),
+                         bookRows(1, 3, QStringLiteral("stored"), 4, QStringLiteral("2023-01-01T00:00:00")));
     const auto before = test::readAllRows(folder.folder().catalogueDatabase());
 
-    std::vector<catalogue::CatalogueRow> rows;
-    for (int id = 100; id <= 102; ++id) {
-        catalogue::CatalogueRow r = test::sampleRow(id, QStringLiteral("daily %1.mp3").arg(id));
-        r.bookId = 5;
-        r.lastDateTime = QStringLiteral("2024-05-01T10:00:00");
-        rows.push_back(r);
-    }
-    rowset::Rowset rs = update::dailyRowset(rows);
+    rowset::Rowset rs =
+        update::dailyRowset(bookRows(100, 3, QStringLiteral("daily"), 5, QStringLiteral("2024-05-01T10:00:00")));
     c.spoil(rs);
     test::writeRowsetAt(folder, QStringLiteral("daily/") + c.dailyFileName, rs);
     const std::vector<update::ManifestEntry> manifest{

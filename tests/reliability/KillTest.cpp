@@ -140,15 +140,8 @@ Release makeRelease(const QString &root, NginxServer &nginx, int files, int file
         entries.push_back({QString::fromStdString(nginx.url(0, "/files/" + name.toStdString())), name,
                            QStringLiteral("bin\\"), test::md5Hex(r.files.back().second)});
     }
-    std::vector<catalogue::CatalogueRow> rows;
-    rows.reserve(std::size_t(dailyRows));
-    for (int i = 0; i < dailyRows; ++i) {
-        catalogue::CatalogueRow row = test::sampleRow(firstId + i, QStringLiteral("daily %1.mp3").arg(firstId + i));
-        row.bookId = 5;
-        row.lastDateTime = QStringLiteral("2024-05-01T10:00:00");
-        rows.push_back(row);
-    }
-    r.daily = rowset::rowsetToXml(update::dailyRowset(rows));
+    r.daily = rowset::rowsetToXml(update::dailyRowset(
+        bookRows(firstId, dailyRows, QStringLiteral("daily"), 5, QStringLiteral("2024-05-01T10:00:00"))));
     writeFile(root + QStringLiteral("/daily/5.daily"), r.daily);
     entries.push_back({QString::fromStdString(nginx.url(1, "/daily/5.daily")), QStringLiteral("5.daily"),
                        QStringLiteral("daily\\"), test::md5Hex(r.daily)});
@@ -162,14 +155,8 @@ void prepareFolder(const test::TempProgramFolder &folder, const Release &release
 {
     for (const auto &[name, content] : release.files)
         writeFile(folder.path(name), QByteArray("old ").append(name.toUtf8()));
-    std::vector<catalogue::CatalogueRow> rows;
-    for (int i = 1; i <= baseRows; ++i) {
-        catalogue::CatalogueRow row = test::sampleRow(i, QStringLiteral("base %1.mp3").arg(i));
-        row.bookId = 4;
-        row.lastDateTime = QStringLiteral("2023-01-01T00:00:00");
-        rows.push_back(row);
-    }
-    test::writeCatalogue(folder.folder().catalogueDatabase(), rows);
+    test::writeCatalogue(folder.folder().catalogueDatabase(),
+                         bookRows(1, baseRows, QStringLiteral("base"), 4, QStringLiteral("2023-01-01T00:00:00")));
 }
 
 // Each program file is whole: the old text or the release's bytes, nothing between.

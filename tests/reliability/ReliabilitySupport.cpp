@@ -33,6 +33,20 @@ QByteArray patternBytes(int size, int seed)
     return b;
 }
 
+std::vector<catalogue::CatalogueRow> bookRows(qint32 firstId, int count, const QString &prefix, int book,
+                                              const QString &lastDateTime)
+{
+    std::vector<catalogue::CatalogueRow> rows;
+    rows.reserve(std::size_t(std::max(count, 0)));
+    for (qint32 id = firstId; id < firstId + count; ++id) {
+        catalogue::CatalogueRow row = sampleRow(id, QStringLiteral("%1 %2.mp3").arg(prefix).arg(id));
+        row.bookId = book;
+        row.lastDateTime = lastDateTime;
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
 catalogue::CatalogueRow linkedRow(qint32 fileId, const QString &fileName, const QByteArray &content,
                                   const std::vector<std::string> &urls)
 {

@@ -21,6 +21,11 @@ QByteArray patternBytes(int size, int seed);
 catalogue::CatalogueRow linkedRow(qint32 fileId, const QString &fileName, const QByteArray &content,
                                   const std::vector<std::string> &urls);
 
+// `count` sample rows of `book` from FileID `firstId` on, named "<prefix> <FileID>.mp3",
+// all last changed at `lastDateTime`.
+std::vector<catalogue::CatalogueRow> bookRows(qint32 firstId, int count, const QString &prefix, int book,
+                                              const QString &lastDateTime);
+
 // "ok" when SQLite's integrity check passes, else its first lines or the open error.
 // Opens its own connection, so any thread that owns no other connection to the file may call it.
 QString integrityCheck(const QString &databasePath);

@@ -39,7 +39,6 @@ struct ColumnDecl
     bool hidden = false;
     int documentIndex = 0;
     QString typeName;   // dt:type
-    QString dbType;     // rs:dbtype
     qint64 line = 0;
     qint64 col = 0;
 };
@@ -263,9 +262,8 @@ void Parser::readDataType(ColumnDecl &decl)
                 decl.column.maxLength = ok ? static_cast<int>(std::clamp<qint64>(v, 0, INT_MAX)) : 0;
             }
         } else if (sameUri(ns, kRowsetNamespace)) {
-            if (n == QLatin1String("dbtype"))
-                decl.dbType = a.value().toString();
-            else if (n == QLatin1String("fixedlength"))
+            // rs:dbtype is not read: it only refines within a kind (see typeFromNames).
+            if (n == QLatin1String("fixedlength"))
                 decl.column.fixedLength = isTrue(a.value());
             else if (n == QLatin1String("long"))
                 decl.column.isLong = isTrue(a.value());

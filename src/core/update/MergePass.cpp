@@ -6,11 +6,11 @@
 #include "catalogue/SqliteStatement.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QTime>
 #include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <array>
 #include <cmath>
@@ -116,6 +116,55 @@ QVariant integerValue(const QString &text, const QString &column)
     throw CatalogueError(QStringLiteral("'%1' is not a valid integer value for %2.").arg(text, column));
 }
 
+// A daily LastDateTime, read once per row: empty, a date and time, or a text that is
+// neither (which compares as itself and cannot be stored).
+struct DailyTime
+{
+    bool empty = true;
+    QString text; // kept for a text that is no date and time
+    std::optional<NaiveDateTime> value;
+
+    static DailyTime fromText(const QString &text)
+    {
+        return {text.isEmpty(), text, text.isEmpty() ? std::nullopt : parseDateTimeText(text)};
+    }
+    // A typed value is taken as it is, without a round trip through its text.
+    static DailyTime fromValue(const QVariant &value, rowset::ColumnType type)
+    {
+        if (type != rowset::ColumnType::DateTime || !value.isValid())
+            return fromText(rowset::valueText(value, type));
+        const QDateTime dt = value.toDateTime();
+        const QDate d = dt.date();
+        const QTime t = dt.time();
+        return {false, QString(), NaiveDateTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()}};
+    }
+    bool isEmpty() const { return empty; }
+    QString compareForm() const
+    {
+        if (isEmpty())
+            return kZeroDate;
+        return value ? formatted(*value, false) : text;
+    }
+    QString storedForm() const
+    {
+        if (isEmpty())
+            return {};
+        if (!value)
+            throw CatalogueError(QStringLiteral("'%1' is not a valid date and time.").arg(text));
+        return formatted(*value, true);
+    }
+};
+
+MergeAction decide(const DailyTime &daily, const std::optional<QString> &catalogueLastDateTime)
+{
+    if (!catalogueLastDateTime)
+        return MergeAction::Append;
+    if (daily.isEmpty())
+        return MergeAction::Overwrite;
+    return daily.compareForm() == DailyTime::fromText(*catalogueLastDateTime).compareForm() ? MergeAction::Keep
+                                                                                           : MergeAction::Overwrite;
+}
+
 void exec(QSqlQuery &q)
 {
     if (!q.exec())
@@ -132,31 +181,17 @@ void prepare(QSqlQuery &q, const QString &sql)
 
 QString compareForm(const QString &dateTime)
 {
-    if (dateTime.isEmpty())
-        return kZeroDate;
-    if (const auto dt = parseDateTimeText(dateTime))
-        return formatted(*dt, false);
-    return dateTime;
+    return DailyTime::fromText(dateTime).compareForm();
 }
 
 QString storedDateTime(const QString &dailyText)
 {
-    if (dailyText.isEmpty())
-        return {};
-    const auto dt = parseDateTimeText(dailyText);
-    if (!dt)
-        throw CatalogueError(QStringLiteral("'%1' is not a valid date and time.").arg(dailyText));
-    return formatted(*dt, true);
+    return DailyTime::fromText(dailyText).storedForm();
 }
 
 MergeAction mergeAction(const QString &dailyLastDateTime, const std::optional<QString> &catalogueLastDateTime)
 {
-    if (!catalogueLastDateTime)
-        return MergeAction::Append;
-    if (dailyLastDateTime.isEmpty())
-        return MergeAction::Overwrite;
-    return compareForm(dailyLastDateTime) == compareForm(*catalogueLastDateTime) ? MergeAction::Keep
-                                                                                 : MergeAction::Overwrite;
+    return decide(DailyTime::fromText(dailyLastDateTime), catalogueLastDateTime);
 }
 
 struct CatalogueMerger::Statements
@@ -311,9 +346,9 @@ private:
     }
 
     // The daily time as the catalogue stores it; an empty one as NULL.
-    static void bindTime(SqliteStatement &q, int index, const QString &dailyTime)
+    static void bindTime(SqliteStatement &q, int index, const DailyTime &dailyTime)
     {
-        const QString when = storedDateTime(dailyTime);
+        const QString when = dailyTime.storedForm();
         if (when.isEmpty())
             q.bindNull(index);
         else
@@ -325,7 +360,8 @@ private:
         const QVariant fileId = number(values, FileID);
         if (fileId.isNull())
             throw CatalogueError(QStringLiteral("A daily row has no FileID."));
-        const QString dailyTime = text(values, LastDateTime);
+        const DailyTime dailyTime =
+            DailyTime::fromValue(values[size_t(m_col[LastDateTime])], m_type[LastDateTime]);
 
         std::optional<QString> stored;
         {
@@ -336,7 +372,7 @@ private:
                 stored = lookup.columnText(1);
         }
 
-        switch (mergeAction(dailyTime, stored)) {
+        switch (decide(dailyTime, stored)) {
         case MergeAction::Append: {
             SqliteStatement &q = m_st.append;
             ResetOnExit done{q};
